@@ -1,0 +1,80 @@
+// kvpath.cpp: path tests, the directory part, and folder creation.
+#include "app/kvpath.h"
+
+#include "platform/platform.h"
+
+void KvPath::Assign(const char* value) {
+  text.Assign(value);
+  if (text.data == nullptr) text.Reserve(0);
+  text.cursor = text.data;
+}
+
+void KvPath::GetDirectory(KvString& out) {
+  if (HasTrailingBackslash(text.data)) {
+    out.Assign(text);
+    return;
+  }
+  char* last = text.ReverseFind('\\');
+  if (last == nullptr) {
+    out.Assign(text);
+    return;
+  }
+  out.Assign(text.data, static_cast<int32_t>(last - text.data));
+  if (out.data == nullptr) out.Reserve(0);  // "\file" has an empty directory part
+}
+
+bool HasTrailingBackslash(const char* value) {
+  if (value == nullptr) return false;
+  KvString copy(value);
+  const char* end = copy.data + copy.Length();
+  copy.cursor = const_cast<char*>(plat::PrevChar(copy.data, end));
+  return copy.CurrentChar() == '\\';
+}
+
+bool IsRootedPath(const char* value) {
+  if (value == nullptr) return false;
+  if (value[0] == '\\') return true;
+  return *plat::NextChar(value) == ':' && value[0] != '\0';
+}
+
+bool PathExists(const char* path) {
+  if (path == nullptr) return false;
+  KvString copy(path);
+  if (copy.data[0] != '\\' && copy.data[0] != '\0') {
+    const char* colon = plat::NextChar(copy.data);
+    if (*colon == ':') {
+      // The drive, its colon and the character after it: the volume root.
+      const char* cut = plat::NextChar(plat::NextChar(colon));
+      copy.Delete(0, static_cast<int32_t>(cut - copy.data));
+      if (!plat::VolumeAnswers(copy.Text())) return false;
+    }
+  }
+  return plat::FileAttributes(path) != plat::kInvalidAttributes;
+}
+
+void CreateDirectoryChain(const char* path) {
+  if (path == nullptr) return;
+  KvString work(path);
+  KvString built;
+  built.Reserve(0);
+  char* p = work.data;
+  if (p[0] == '\\' && p[1] == '\\') {
+    // \\server\share is the root: it is not a folder that can be made.
+    built.Append("\\\\");
+    work.cursor = p + 2;
+    for (int part = 0; part < 2; ++part) {
+      KvString name;
+      if (work.Tokenize(name, "\\") == nullptr) return;
+      built.Append(name.Text()).Append("\\");
+    }
+  } else if (p[0] == '\\') {
+    built.Append("\\");
+  }
+  for (;;) {
+    KvString component;
+    if (work.Tokenize(component, "\\") == nullptr) return;
+    built.Append(component.Text());
+    if (!IsRootedPath(component.Text())) plat::MakeDirectory(built.Text());
+    built.Append("\\");
+  }
+}

@@ -1,0 +1,577 @@
+// platform_posix.cpp: the platform layer on Linux, standing in for the Win32
+// calls the core makes. Paths arrive in the Windows form and in code page 932;
+// they are converted to UTF-8, drive letters are led to folders of our own
+// (C: is the root folder unless told otherwise) and backslashes become
+// slashes. Names that differ only in case from an existing one are found, as
+// on a Windows file system.
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <iconv.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+thread_local uint32_t tLastError = 0;
+
+uint32_t ErrorFromErrno(int e) {
+  switch (e) {
+    case ENOENT: return kErrorFileNotFound;
+    case ENOTDIR: return kErrorPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS: return kErrorAccessDenied;
+    case EEXIST: return kErrorAlreadyExists;
+    case ENOMEM: return kErrorNotEnoughMemory;
+    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    default: return 31;              // ERROR_GEN_FAILURE
+  }
+}
+
+void SetErrno() { tLastError = ErrorFromErrno(errno); }
+
+// --- code page 932 byte rules
+bool Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool Trail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
+
+// --- text conversion
+bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.assign(in.size() * 4 + 4, '\0');
+  char* src = const_cast<char*>(in.data());
+  std::size_t srcLeft = in.size();
+  char* dst = &out[0];
+  std::size_t dstLeft = out.size();
+  const std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1) || srcLeft != 0) return false;
+  out.resize(out.size() - dstLeft);
+  return true;
+}
+
+// --- drives
+std::mutex gDriveLock;
+std::map<char, std::string>& Drives() {
+  static std::map<char, std::string> drives{{'C', "/"}};
+  return drives;
+}
+
+bool DriveFolder(char letter, std::string& folder) {
+  std::lock_guard<std::mutex> lock(gDriveLock);
+  auto it = Drives().find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+  if (it == Drives().end()) return false;
+  folder = it->second;
+  return true;
+}
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+
+bool EqualNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// Finds, component by component, an existing path that differs from posix
+// only in the case of its letters; leaves posix as it is when there is none.
+void ResolveCase(std::string& posix) {
+  struct stat st;
+  if (posix.empty() || ::lstat(posix.c_str(), &st) == 0) return;
+  std::string done = posix[0] == '/' ? "/" : "";
+  std::size_t i = posix[0] == '/' ? 1 : 0;
+  while (i <= posix.size()) {
+    std::size_t slash = posix.find('/', i);
+    if (slash == std::string::npos) slash = posix.size();
+    std::string part = posix.substr(i, slash - i);
+    if (!part.empty()) {
+      std::string candidate = done + part;
+      if (::lstat(candidate.c_str(), &st) != 0) {
+        DIR* dir = ::opendir(done.empty() ? "." : done.c_str());
+        if (dir == nullptr) return;
+        bool found = false;
+        while (dirent* e = ::readdir(dir)) {
+          if (EqualNoCase(e->d_name, part)) {
+            candidate = done + e->d_name;
+            found = true;
+            break;
+          }
+        }
+        ::closedir(dir);
+        if (!found) return;
+      }
+      done = candidate;
+      if (slash < posix.size()) done += '/';
+    }
+    i = slash + 1;
+  }
+  posix = done;
+}
+
+// The POSIX form of a Windows path in code page 932. False (with the last
+// error set) when it has none: a name without a UTF-8 form, a drive that does
+// not exist, or a network path.
+bool ToPosix(const char* path, std::string& posix) {
+  if (path == nullptr) {
+    tLastError = kErrorPathNotFound;
+    return false;
+  }
+  std::string text;
+  if (!Convert("UTF-8", "CP932", path, text)) {
+    tLastError = kErrorInvalidName;
+    return false;
+  }
+  std::string prefix;
+  std::size_t rest = 0;
+  if (text.size() >= 2 && IsAsciiLetter(text[0]) && text[1] == ':') {
+    if (!DriveFolder(text[0], prefix)) {
+      tLastError = kErrorPathNotFound;
+      return false;
+    }
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    rest = 2;
+    while (rest < text.size() && (text[rest] == '\\' || text[rest] == '/')) ++rest;
+  } else if (text.size() >= 2 && (text[0] == '\\' || text[0] == '/') &&
+             (text[1] == '\\' || text[1] == '/')) {
+    tLastError = 53;  // ERROR_BAD_NETPATH: no network here
+    return false;
+  } else if (!text.empty() && (text[0] == '\\' || text[0] == '/')) {
+    DriveFolder('C', prefix);  // the root of the current drive
+    if (prefix.empty() || prefix.back() != '/') prefix += '/';
+    rest = 1;
+  }
+  posix = prefix + text.substr(rest);
+  std::replace(posix.begin(), posix.end(), '\\', '/');
+  if (posix.empty()) posix = prefix.empty() ? "" : prefix;
+  ResolveCase(posix);
+  return true;
+}
+
+// The Windows form of a POSIX path: the drive whose folder holds it, longest first.
+bool ToWindows(const std::string& posix, std::string& windows) {
+  std::string best;
+  char letter = 0;
+  {
+    std::lock_guard<std::mutex> lock(gDriveLock);
+    for (const auto& d : Drives()) {
+      std::string root = d.second;
+      if (root.size() > 1 && root.back() == '/') root.pop_back();
+      const bool under = root == "/" || posix == root ||
+                         (posix.compare(0, root.size(), root) == 0 && posix[root.size()] == '/');
+      if (under && (letter == 0 || root.size() > best.size())) {
+        best = root;
+        letter = d.first;
+      }
+    }
+  }
+  if (letter == 0) return false;
+  std::string tail = best == "/" ? posix.substr(1) : posix.substr(best.size());
+  if (!tail.empty() && tail[0] == '/') tail.erase(0, 1);
+  std::replace(tail.begin(), tail.end(), '/', '\\');
+  std::string utf8 = std::string(1, letter) + ":\\" + tail;
+  return Convert("CP932", "UTF-8", utf8, windows);
+}
+
+// Windows wildcard match, without regard to case, character by character
+// under the double-byte rules.
+bool Match(const char* pattern, const char* name) {
+  if (*pattern == '\0') return *name == '\0';
+  if (*pattern == '*') {
+    while (*pattern == '*') ++pattern;
+    if (*pattern == '\0') return true;
+    for (const char* n = name;; n = NextChar(n)) {
+      if (Match(pattern, n)) return true;
+      if (*n == '\0') return false;
+    }
+  }
+  if (*name == '\0') return false;
+  const char* pNext = NextChar(pattern);
+  const char* nNext = NextChar(name);
+  if (*pattern == '?') return Match(pNext, nNext);
+  if (pNext - pattern != nNext - name) return false;
+  if (pNext - pattern == 1) {
+    if (std::tolower(static_cast<unsigned char>(*pattern)) !=
+        std::tolower(static_cast<unsigned char>(*name)))
+      return false;
+  } else if (std::memcmp(pattern, name, 2) != 0) {
+    return false;
+  }
+  return Match(pNext, nNext);
+}
+
+uint32_t AttributesOf(const struct stat& st) {
+  uint32_t a = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) a |= kAttrReadOnly;
+  return a;
+}
+
+struct FindState {
+  std::vector<FindData> results;
+  std::size_t next = 0;
+};
+
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+
+}  // namespace
+
+uint32_t LastError() { return tLastError; }
+void SetLastErrorCode(uint32_t code) { tLastError = code; }
+
+bool IsLeadByte(unsigned char byte) { return Lead(byte); }
+bool IsTrailByte(unsigned char lead, unsigned char trail) { return Lead(lead) && Trail(trail); }
+
+const char* NextChar(const char* p) {
+  if (*p == '\0') return p;
+  if (Lead(static_cast<unsigned char>(*p)) && p[1] != '\0') return p + 2;
+  return p + 1;
+}
+
+const char* PrevChar(const char* start, const char* p) {
+  while (*start != '\0' && start < p) {
+    const char* next = NextChar(start);
+    if (next >= p) break;
+    start = next;
+  }
+  return start;
+}
+
+unsigned ActiveCodePage() { return 932; }
+
+int CompareNoCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    const int x = std::tolower(static_cast<unsigned char>(*a));
+    const int y = std::tolower(static_cast<unsigned char>(*b));
+    if (x != y) return x < y ? -1 : 1;
+    if (x == 0) return 0;
+  }
+}
+
+uint32_t FileAttributes(const char* path) {
+  std::string posix;
+  if (path == nullptr || !ToPosix(path, posix)) return kInvalidAttributes;
+  if (HasWildcard(posix)) {
+    tLastError = kErrorInvalidName;
+    return kInvalidAttributes;
+  }
+  struct stat st;
+  if (posix.empty() || ::stat(posix.c_str(), &st) != 0) {
+    SetErrno();
+    return kInvalidAttributes;
+  }
+  return AttributesOf(st);
+}
+
+bool VolumeAnswers(const char* root) {
+  if (root == nullptr || !IsAsciiLetter(root[0]) || root[1] != ':' || root[2] != '\\' ||
+      root[3] != '\0') {
+    tLastError = kErrorInvalidName;
+    return false;
+  }
+  std::string folder;
+  struct stat st;
+  if (!DriveFolder(root[0], folder) || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    tLastError = kErrorNotReady;
+    return false;
+  }
+  return true;
+}
+
+bool MakeDirectory(const char* path) {
+  std::string posix;
+  if (!ToPosix(path, posix)) return false;
+  if (::mkdir(posix.c_str(), 0777) != 0) {
+    SetErrno();
+    return false;
+  }
+  return true;
+}
+
+uint32_t CurrentDirectory(uint32_t size, char* buffer) {
+  std::unique_ptr<char, void (*)(void*)> cwd(::getcwd(nullptr, 0), std::free);
+  std::string windows;
+  if (!cwd || !ToWindows(cwd.get(), windows)) {
+    tLastError = kErrorPathNotFound;
+    return 0;
+  }
+  if (windows.size() + 1 > size) return static_cast<uint32_t>(windows.size() + 1);
+  std::memcpy(buffer, windows.c_str(), windows.size() + 1);
+  return static_cast<uint32_t>(windows.size());
+}
+
+bool ChangeDirectory(const char* path) {
+  std::string posix;
+  if (!ToPosix(path, posix)) return false;
+  if (::chdir(posix.c_str()) != 0) {
+    SetErrno();
+    return false;
+  }
+  return true;
+}
+
+std::string FullPathName(const char* path) {
+  if (path == nullptr || *path == '\0') return std::string();
+  std::string full;
+  if (IsAsciiLetter(path[0]) && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) {
+    full = path;
+  } else if ((path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/')) {
+    return path;
+  } else {
+    char cwd[4096];
+    const uint32_t n = CurrentDirectory(sizeof cwd, cwd);
+    if (n == 0 || n >= sizeof cwd) return std::string();
+    full = cwd;
+    if (path[0] == '\\' || path[0] == '/') full = full.substr(0, 2) + path;
+    else full += std::string("\\") + path;
+  }
+  std::replace(full.begin(), full.end(), '/', '\\');
+  // Fold "." and ".." components, never above the drive root.
+  std::vector<std::string> parts;
+  std::size_t i = 3;
+  while (i <= full.size()) {
+    std::size_t slash = full.find('\\', i);
+    if (slash == std::string::npos) slash = full.size();
+    const std::string part = full.substr(i, slash - i);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    i = slash + 1;
+  }
+  std::string out = full.substr(0, 3);
+  for (std::size_t k = 0; k < parts.size(); ++k) out += (k ? "\\" : "") + parts[k];
+  if (full.size() > 3 && full.back() == '\\' && !parts.empty()) out += '\\';
+  return out;
+}
+
+std::FILE* OpenStream(const char* path, const char* mode) {
+  std::string posix;
+  if (!ToPosix(path, posix)) return nullptr;
+  struct stat st;
+  if (::stat(posix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    tLastError = kErrorAccessDenied;
+    return nullptr;
+  }
+  std::FILE* f = std::fopen(posix.c_str(), mode);
+  if (f == nullptr) SetErrno();
+  return f;
+}
+
+bool RemoveFile(const char* path) {
+  std::string posix;
+  if (!ToPosix(path, posix)) return false;
+  if (::unlink(posix.c_str()) != 0) {
+    SetErrno();
+    return false;
+  }
+  return true;
+}
+
+bool RemoveFolder(const char* path) {
+  std::string posix;
+  if (!ToPosix(path, posix)) return false;
+  if (::rmdir(posix.c_str()) != 0) {
+    SetErrno();
+    return false;
+  }
+  return true;
+}
+
+bool MoveReplacing(const char* from, const char* to) {
+  std::string a, b;
+  if (!ToPosix(from, a) || !ToPosix(to, b)) return false;
+  if (::rename(a.c_str(), b.c_str()) != 0) {
+    SetErrno();
+    return false;
+  }
+  return true;
+}
+
+FileFind::~FileFind() { Close(); }
+
+// The folder is read at once and its matches kept in the order of names
+// without regard to case, the order a Windows file system lists them in.
+bool FileFind::First(const char* pattern, FindData& out) {
+  Close();
+  if (pattern == nullptr) {
+    tLastError = kErrorPathNotFound;
+    return false;
+  }
+  // Split at the last separator, double-byte aware, in the code page form.
+  const char* cut = nullptr;
+  for (const char* p = pattern; *p != '\0'; p = NextChar(p)) {
+    if (*p == '\\' || *p == '/' || (p == pattern + 1 && *p == ':')) cut = p;
+  }
+  std::string folder = cut ? std::string(pattern, static_cast<std::size_t>(cut - pattern + 1)) : "";
+  const std::string namePattern = cut ? std::string(cut + 1) : std::string(pattern);
+  std::string posixFolder;
+  if (folder.empty()) {
+    posixFolder = ".";
+  } else if (!ToPosix(folder.c_str(), posixFolder)) {
+    return false;
+  }
+  if (posixFolder.empty()) posixFolder = ".";
+  DIR* dir = ::opendir(posixFolder.c_str());
+  if (dir == nullptr) {
+    tLastError = kErrorPathNotFound;
+    return false;
+  }
+  // "*.*" matches every name, with or without a dot.
+  const std::string effective = namePattern == "*.*" ? "*" : namePattern;
+  auto state = std::make_unique<FindState>();
+  while (dirent* e = ::readdir(dir)) {
+    std::string name;
+    if (!Convert("CP932", "UTF-8", e->d_name, name)) continue;  // no code page form
+    if (!Match(effective.c_str(), name.c_str())) continue;
+    struct stat st;
+    const std::string full = posixFolder + "/" + e->d_name;
+    if (::stat(full.c_str(), &st) != 0) continue;
+    state->results.push_back(FindData{name, AttributesOf(st)});
+  }
+  ::closedir(dir);
+  std::sort(state->results.begin(), state->results.end(),
+            [](const FindData& a, const FindData& b) {
+              const int c = CompareNoCase(a.name.c_str(), b.name.c_str());
+              return c != 0 ? c < 0 : a.name < b.name;
+            });
+  if (state->results.empty()) {
+    tLastError = kErrorFileNotFound;
+    return false;
+  }
+  out = state->results[0];
+  state->next = 1;
+  handle_ = state.release();
+  return true;
+}
+
+bool FileFind::Next(FindData& out) {
+  auto* state = static_cast<FindState*>(handle_);
+  if (state == nullptr || state->next >= state->results.size()) {
+    tLastError = kErrorNoMoreFiles;
+    return false;
+  }
+  out = state->results[state->next++];
+  return true;
+}
+
+void FileFind::Close() {
+  delete static_cast<FindState*>(handle_);
+  handle_ = nullptr;
+}
+
+// A region of whole pages; its size sits in a page of its own before it, so
+// that the release needs only the address, as VirtualFree does.
+void* VirtualAllocate(std::size_t size) {
+  if (size == 0) {
+    tLastError = 87;  // ERROR_INVALID_PARAMETER
+    return nullptr;
+  }
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  if (size > SIZE_MAX - 2 * page) {
+    tLastError = kErrorNotEnoughMemory;
+    return nullptr;
+  }
+  const std::size_t total = ((size + page - 1) / page + 1) * page;
+  void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (base == MAP_FAILED) {
+    tLastError = kErrorNotEnoughMemory;
+    return nullptr;
+  }
+  *static_cast<std::size_t*>(base) = total;
+  return static_cast<char*>(base) + page;
+}
+
+void VirtualRelease(void* address) {
+  if (address == nullptr) return;
+  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  char* base = static_cast<char*>(address) - page;
+  ::munmap(base, *reinterpret_cast<std::size_t*>(base));
+}
+
+// glibc does not know the I64 size prefix (it would read the I as a flag and
+// the arguments would go out of step): it becomes ll before formatting.
+int FormatBounded(char* buffer, std::size_t size, const char* format, std::va_list args) {
+  std::string rewritten;
+  const char* fmt = format;
+  if (std::strstr(format, "I64") != nullptr || std::strstr(format, "I32") != nullptr) {
+    for (const char* p = format; *p != '\0';) {
+      if (*p != '%') {
+        rewritten += *p++;
+        continue;
+      }
+      rewritten += *p++;
+      if (*p == '%') {
+        rewritten += *p++;
+        continue;
+      }
+      while (*p != '\0' && std::strchr("#*-+0 .123456789hlLFNzjt", *p) != nullptr) {
+        if (*p == 'F' || *p == 'N') {  // far and near pointers mean nothing here
+          ++p;
+          continue;
+        }
+        rewritten += *p++;
+      }
+      if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+        rewritten += "ll";
+        p += 3;
+      } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+        p += 3;
+      }
+    }
+    fmt = rewritten.c_str();
+  }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  return std::vsnprintf(buffer, size, fmt, args);
+#pragma GCC diagnostic pop
+}
+
+int ShowMessageBox(const char* text, const char* caption, unsigned style) {
+  MessageHandler handler = Handler();
+  if (handler) return handler(text, caption, style);
+  return (style & 0xF) == kMbAbortRetryIgnore ? kIdIgnore : kIdOk;
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  MessageHandler previous = Handler();
+  Handler() = std::move(handler);
+  return previous;
+}
+
+bool AnsiToUtf8(const std::string& ansi, std::string& utf8) {
+  return Convert("UTF-8", "CP932", ansi, utf8);
+}
+
+bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
+  return Convert("CP932", "UTF-8", utf8, ansi);
+}
+
+void SetDriveRoot(char letter, const char* posixFolder) {
+  std::lock_guard<std::mutex> lock(gDriveLock);
+  const char key = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+  if (posixFolder == nullptr) Drives().erase(key);
+  else Drives()[key] = posixFolder;
+}
+
+}  // namespace plat

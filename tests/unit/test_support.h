@@ -1,0 +1,62 @@
+// test_support.h: scratch folders, prompt answers and byte helpers for the
+// unit tests, the same on Linux and under Wine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kvtest {
+
+// Makes a fresh folder below the current one, enters it, and on destruction
+// leaves it and removes it with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The folder's full path in the Windows form (code page 932).
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string previous_;
+  std::string path_;
+};
+
+// Removes a folder and everything in it (a path in the system's form).
+void RemoveTree(const std::string& path);
+// Writes bytes to a file (a path in the system's form); creates it anew.
+void WriteFile(const std::string& path, const std::string& bytes);
+// Reads a whole file; false when it cannot be opened.
+bool ReadFile(const std::string& path, std::string& bytes);
+
+// Answers message boxes while alive: each box takes the next answer (the last
+// one repeats) and is recorded.
+class PromptAnswers {
+ public:
+  explicit PromptAnswers(std::vector<int> answers);
+  ~PromptAnswers();
+  PromptAnswers(const PromptAnswers&) = delete;
+  PromptAnswers& operator=(const PromptAnswers&) = delete;
+
+  struct Box {
+    std::string text;
+    std::string caption;
+    unsigned style;
+  };
+  const std::vector<Box>& Boxes() const { return boxes_; }
+
+ private:
+  std::vector<int> answers_;
+  std::vector<Box> boxes_;
+  plat::MessageHandler previous_;
+};
+
+// Bytes as hex, for readable failure messages: "95 5c 00".
+std::string Hex(const std::string& bytes);
+
+}  // namespace kvtest
