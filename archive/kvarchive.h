@@ -1,0 +1,86 @@
+// kvarchive.h: the system's file object over loose files, .pak entries and
+// memory blocks.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "text/kvstring.h"
+
+class KvArchiveEntry;
+
+// Open modes: the low two bits choose the fopen mode, 8 is a flag.
+constexpr uint32_t OpenRead = 0;          // "rb"
+constexpr uint32_t OpenWrite = 1;         // "w+b", missing folders are made
+constexpr uint32_t OpenAppend = 2;        // "a+b", missing folders are made
+constexpr uint32_t OpenNoSearchPath = 8;  // only the current folder's archives
+
+// When set, a failed open in a read mode returns false without asking.
+extern bool QuietOpen;
+// Further folders whose archives Open searches after the current one's.
+extern std::vector<KvString> SearchPaths;
+
+class KvArchive {
+ public:
+  // Marks an archive version without a parameter block (never raised).
+  class KvCantFoundEncryptionVertionException {};
+
+  KvArchive();
+  virtual ~KvArchive();
+  KvArchive(const KvArchive&) = delete;
+  KvArchive& operator=(const KvArchive&) = delete;
+
+  // Opens path on disk or, when it names no disk file, in the *.pak archives
+  // of the current folder. A failure is offered to the user (Abort, Retry,
+  // Ignore) unless QuietOpen is set; Abort raises KvErrorException.
+  bool Open(const char* path, uint32_t mode);
+  void Close();
+  uint32_t GetSize();
+  uint32_t Read(uint32_t count, void* buffer);
+  void Seek(int32_t offset);
+
+  // Looks name up in the archives of directory; true when this object is
+  // left open on the entry found.
+  bool OpenFromPaks(const char* directory, const char* name);
+
+  // Serves reads from a block of memory this object does not own.
+  void OpenMemory(const void* block, uint32_t size);
+
+  bool IsOpen() const { return stream_ != nullptr || inMemory_; }
+  const KvString& GetPath() const { return path_; }
+  const KvArchiveEntry& GetEntry() const { return *entry_; }
+  bool InArchive() const { return inArchive_; }
+  bool InMemory() const { return inMemory_; }
+  int64_t GetPosition() const { return position_; }
+
+ private:
+  std::FILE* stream_ = nullptr;
+  KvString path_;
+  int64_t position_ = 0;
+  bool inArchive_ = false;
+  KvArchiveEntry* entry_ = nullptr;
+  int64_t base_ = 0;
+  bool inMemory_ = false;
+  unsigned char* buffer_ = nullptr;
+  unsigned char* readPointer_ = nullptr;
+  bool ownsBuffer_ = false;
+  // The end of the memory block or of the open entry; reads stop there.
+  unsigned char* bufferEnd_ = nullptr;
+};
+
+// One region of committed virtual memory, released on destruction.
+class KvVirtualBlock {
+ public:
+  KvVirtualBlock() = default;
+  virtual ~KvVirtualBlock();
+  KvVirtualBlock(const KvVirtualBlock&) = delete;
+  KvVirtualBlock& operator=(const KvVirtualBlock&) = delete;
+
+  // VirtualAlloc(MEM_COMMIT, PAGE_READWRITE); false when it cannot be had.
+  bool Allocate(uint32_t bytes);
+  void Release();
+
+  uint32_t size = 0;
+  void* address = nullptr;
+};
