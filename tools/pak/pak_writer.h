@@ -1,19 +1,53 @@
 // pak_writer.h: builds .pak archives of every version in memory. The pak
 // tool writes archives with it, and the tests make their fixtures with it,
 // including broken ones (the raw overrides below).
+//
+// What is written, per version (every integer u32 little-endian):
+//   0: version, entryCount, then per entry: name length, name, absolute
+//      offset, 0 (a word readers skip), size; then the entries' bytes.
+//   1: version, entryCount, directorySize, packedDirectorySize.
+//   2: version, entryCount, directorySize, packedDirectorySize,
+//      directoryKey, keyBlock[256].
+//   3: version, keyBlock[256], directoryKey, directorySize ^ K,
+//      entryCount ^ K, packedDirectorySize ^ directoryKey, where K is the
+//      name key of keyBlock up to its first zero byte.
+//   1-3: the header is followed by the directory as one zlib stream
+//      (records: name length, name, offset from the data area, size,
+//      reserved, compressed, packedSize; in version 3 each of the five
+//      words XOR the name key of the record's name), then the data area.
+// Compressed entries are zlib streams. The first min(size, 16) bytes of a
+// stored version-3 entry are held as the read-time transform leaves them
+// when applied once more (XOR is its own inverse).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pak {
 
 struct InputEntry {
+  InputEntry() = default;
+  InputEntry(std::string name, std::string bytes, bool compress = false)
+      : name(std::move(name)), bytes(std::move(bytes)), compress(compress) {}
+
   std::string name;   // code page 932 bytes, backslash separators
   std::string bytes;  // the entry's contents as readers see them
   bool compress = false;  // versions 1 to 3 only
+
+  // Overrides for making broken archives in tests: each replaces the true
+  // value in the entry's record (still encoded as the version encodes it).
+  // reserved is also the word that version-0 records carry after the offset.
+  std::optional<uint32_t> offset;
+  std::optional<uint32_t> size;
+  std::optional<uint32_t> reserved;
+  std::optional<uint32_t> compressedFlag;
+  std::optional<uint32_t> packedSize;
+  // When set, these bytes go to the data area exactly as given, in place of
+  // the stored, compressed or transformed contents (a corrupt zlib stream).
+  std::optional<std::string> rawData;
 };
 
 struct WriteOptions {
@@ -26,18 +60,22 @@ struct WriteOptions {
   std::optional<uint32_t> entryCount;
   std::optional<uint32_t> directorySize;
   std::optional<uint32_t> packedDirectorySize;
+  // When set, these bytes are written in place of the packed directory.
+  std::optional<std::string> rawPackedDirectory;
 };
 
 // The archive's bytes, entries in the order given (callers sort them when
 // they want the tool's order). Throws std::invalid_argument for a version
-// above 3, a key block over 256 bytes, or an archive of 2^31 bytes or more.
+// above 3, a key block over 256 bytes, a compressed entry in version 0, or
+// an archive of 2^31 bytes or more.
 std::string WriteArchive(const std::vector<InputEntry>& entries, const WriteOptions& options);
 
-// The name key of a text: h = h * 137 + c over its bytes, c signed.
-uint32_t NameKey(const std::string& text);
+// The directory records of versions 1 to 3 before packing, exactly as they
+// inflate (for tests that check the record layout).
+std::string DirectoryBytes(const std::vector<InputEntry>& entries, const WriteOptions& options);
 
-// Default key material that the tool derives from the entries: non-zero and
-// the same for the same inputs.
+// Default key material that the tool derives from the entries: non-zero
+// (the key block's name key too) and the same for the same inputs.
 std::string DefaultKeyBlock(const std::vector<InputEntry>& entries);
 uint32_t DefaultDirectoryKey(const std::vector<InputEntry>& entries);
 
