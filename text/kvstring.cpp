@@ -217,7 +217,8 @@ int32_t KvString::Append(const char* text, int32_t count) {
   const char* source = inside ? data + from : text;
   std::memmove(data + present, source, static_cast<std::size_t>(count));
   data[present + count] = '\0';
-  length = present + count;
+  // The text ends at its first NUL, also when one was among the bytes copied.
+  length = present + static_cast<int32_t>(strnlen(data + present, static_cast<std::size_t>(count)));
   cursor = data;
   return length;
 }
