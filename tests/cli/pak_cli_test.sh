@@ -1,0 +1,248 @@
+#!/usr/bin/env bash
+# pak_cli_test.sh: the pak tool as publishers use it: create, list, extract
+# and cat for every version, stored and compressed; determinism; refused
+# names; broken archives; bad usage.
+#
+# usage: pak_cli_test.sh [--runner CMD] [--ascii] PAK FIXTURE
+#   --runner CMD  runs every program as CMD PROGRAM ARGS (e.g. a Wine wrapper)
+#   --ascii       only ASCII names on the command line (the ANSI command line
+#                 of a Windows program); Japanese names still come from folders
+# Exit code 0 when every check passed.
+set -u
+
+runner=()
+ascii=0
+while [ $# -gt 2 ]; do
+  case "$1" in
+    --runner) runner=("$2"); shift 2 ;;
+    --ascii) ascii=1; shift ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+  esac
+done
+[ $# -eq 2 ] || { echo "usage: $0 [--runner CMD] [--ascii] PAK FIXTURE" >&2; exit 2; }
+PAK=$(realpath "$1")
+FIXTURE=$(realpath "$2")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/pak_cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 2
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+# The tool under Wine speaks code page 932; natively UTF-8.
+to_utf8() { if [ ${#runner[@]} -gt 0 ]; then iconv -f CP932 -t UTF-8; else cat; fi; }
+
+# run EXPECTED_STATUS ARGS...: runs pak, keeps stdout in out.txt and stderr
+# in err.txt; any status above 1 (a crash, a signal) is always a failure.
+run() {
+  local expected=$1; shift
+  "${runner[@]}" "$PAK" "$@" >out.txt 2>err.txt
+  local status=$?
+  tr -d '\r' <err.txt >err.clean && mv err.clean err.txt
+  if [ "$status" -gt 1 ]; then
+    fail "pak $* crashed or failed badly (status $status): $(head -c 300 err.txt)"
+  elif [ "$status" -ne "$expected" ]; then
+    fail "pak $*: status $status, expected $expected: $(head -c 300 err.txt)"
+  fi
+  return $status
+}
+
+# one_line_error ARGS...: status 1 and exactly one line on standard error.
+one_line_error() {
+  run 1 "$@"
+  local lines
+  lines=$(wc -l <err.txt)
+  [ "$lines" -eq 1 ] || fail "pak $*: $lines lines on stderr, expected 1"
+}
+
+fixture() { "${runner[@]}" "$FIXTURE" "$1" "$2" >/dev/null 2>&1 || fail "fixture $1"; }
+
+# --- the tree to store: Japanese names (ソ and 表 end in the byte 0x5C in
+# code page 932), a nested folder, an empty file, files under and of 16
+# bytes, a 1 MiB file, and names that differ only in case from a prefix.
+mkdir -p src/data/表/深い src/data/case
+printf 'ソースの中身\n' >src/data/ソース.txt
+printf 'tiny-marker' >src/data/small.txt          # 11 bytes: the tail rule
+printf '0123456789abcdef' >src/data/sixteen.txt   # exactly 16
+: >src/data/empty.txt
+head -c 1048576 /dev/urandom >src/data/表/big.bin
+printf '深いところ' >src/data/表/深い/ネスト.txt
+printf 'lower ab' >src/data/case/ab
+printf 'upper AB.txt' >src/data/case/AB.txt
+
+# The listing we expect: name, size, kind; names relative to src/.
+expected_listing() {
+  (cd src && find data -type f | while read -r f; do
+    printf '%s\t%s\t%s\n' "${f//\//\\}" "$(stat -c %s "$f")" "$1"
+  done) | LC_ALL=C sort
+}
+
+# Names to cat: ASCII only when the command line is ANSI.
+cat_names() {
+  (cd src && find data -type f) | while read -r f; do
+    if [ $ascii -eq 1 ] && printf '%s' "$f" | LC_ALL=C grep -q '[^ -~]'; then continue; fi
+    printf '%s\n' "$f"
+  done
+}
+
+for version in 0 1 2 3; do
+  for mode in stored compressed; do
+    [ $version -eq 0 ] && [ $mode = compressed ] && continue
+    flags=(--version $version)
+    [ $mode = compressed ] && flags+=(--compress)
+    tag="v$version-$mode"
+    mkdir -p "$tag/only"
+    (cd src && "${runner[@]}" "$PAK" create "${flags[@]}" "../$tag/a.pak" data) 2>err.txt ||
+      { fail "$tag: create: $(cat err.txt)"; continue; }
+
+    run 0 list "$tag/a.pak"
+    tr -d '\r' <out.txt | to_utf8 >"$tag/listing"
+    LC_ALL=C sort "$tag/listing" >"$tag/listing.sorted"
+    expected_listing $mode >"$tag/expected"
+    diff "$tag/expected" "$tag/listing.sorted" >/dev/null ||
+      fail "$tag: listing differs: $(diff "$tag/expected" "$tag/listing.sorted" | head -5)"
+    # A name comes before every longer name that begins with it, in any case.
+    ab=$(grep -n 'case\\ab	' "$tag/listing" | cut -d: -f1)
+    AB=$(grep -n 'case\\AB.txt	' "$tag/listing" | cut -d: -f1)
+    [ -n "$ab" ] && [ -n "$AB" ] && [ "$ab" -lt "$AB" ] || fail "$tag: case\\ab is not listed before case\\AB.txt"
+
+    run 0 extract "$tag/a.pak" "$tag/out"
+    diff -r src/data "$tag/out/data" >/dev/null || fail "$tag: extracted tree differs"
+
+    # cat in a folder holding only the archive: exactly as the updater reads.
+    cp "$tag/a.pak" "$tag/only/"
+    while read -r f; do
+      (cd "$tag/only" && "${runner[@]}" "$PAK" cat "${f//\//\\}" >../cat.out 2>../cat.err)
+      cmp -s "$tag/cat.out" "src/$f" || fail "$tag: cat $f differs: $(head -c 200 "$tag/cat.err")"
+    done < <(cat_names)
+
+    # Same inputs, same bytes.
+    (cd src && "${runner[@]}" "$PAK" create "${flags[@]}" "../$tag/b.pak" data) 2>/dev/null
+    cmp -s "$tag/a.pak" "$tag/b.pak" || fail "$tag: two creates differ"
+  done
+done
+
+# Version 3 is scrambled by default; version 1 holds the same bytes plainly.
+grep -q tiny-marker v1-stored/a.pak || fail "v1: the small entry is not held plain"
+grep -q tiny-marker v3-stored/a.pak && fail "v3: the small entry's first 16 bytes are held plain"
+
+# Key material given on the command line lands in the header.
+(cd src && "${runner[@]}" "$PAK" create --key-block abc --directory-key 0x1234 ../keyed.pak data) ||
+  fail "create with key material"
+[ "$(od -An -tx1 -j4 -N4 keyed.pak | tr -d ' ')" = "61626300" ] || fail "key block not at offset 4"
+[ "$(od -An -tx1 -j260 -N4 keyed.pak | tr -d ' ')" = "34120000" ] || fail "directory key not at 260"
+run 0 extract keyed.pak keyed-out
+diff -r src/data keyed-out/data >/dev/null || fail "keyed archive does not extract"
+(cd src && "${runner[@]}" "$PAK" create --key-block "" ../nokey.pak data) || fail "empty key block"
+run 0 extract nokey.pak nokey-out
+diff -r src/data nokey-out/data >/dev/null || fail "archive with K = 0 does not extract"
+
+# A file path is stored under its own name; "." stores a folder's contents.
+(cd src/data && "${runner[@]}" "$PAK" create ../../single.pak small.txt) || fail "create from a file"
+run 0 list single.pak
+[ "$(tr -d '\r' <out.txt)" = "small.txt	11	stored" ] || fail "file path: $(cat out.txt)"
+(cd src/data/表 && "${runner[@]}" "$PAK" create ../../../dot.pak .) || fail "create from ."
+run 0 list dot.pak
+tr -d '\r' <out.txt | to_utf8 | cut -f1 | LC_ALL=C sort | tr '\n' ' ' >dot.names
+[ "$(cat dot.names)" = "big.bin 深い\\ネスト.txt " ] || fail "create from .: $(cat dot.names)"
+
+# An archive written inside its own input folder does not take itself in.
+mkdir self && printf x >self/x.txt
+"${runner[@]}" "$PAK" create self/self.pak self 2>/dev/null
+"${runner[@]}" "$PAK" create self/self.pak self 2>/dev/null
+run 0 list self/self.pak
+[ "$(tr -d '\r' <out.txt | cut -f1)" = 'self\x.txt' ] || fail "archive took itself in: $(cat out.txt)"
+
+# --- refused names: nothing lands outside the target folder, the sound
+# entries are still extracted, and the status is 1.
+for v in 0 1 2 3; do
+  mkdir -p "jail$v"
+  fixture "evil-v$v" "jail$v/evil.pak"
+  run 1 extract "jail$v/evil.pak" "jail$v/out"
+  refused=$(grep -c '^pak: refused entry' err.txt)
+  [ "$refused" -eq 13 ] || fail "evil-v$v: $refused refusals, expected 13: $(head -3 err.txt)"
+  [ "$(cat "jail$v/out/ok.txt" 2>/dev/null)" = ok ] || fail "evil-v$v: ok.txt not extracted"
+  [ "$(cat "jail$v/out/ok/inner.txt" 2>/dev/null)" = inner ] || fail "evil-v$v: ok\\inner.txt not extracted"
+  found=$(cd "jail$v" && find . -mindepth 1 | LC_ALL=C sort | tr '\n' ' ')
+  [ "$found" = "./evil.pak ./out ./out/ok ./out/ok.txt ./out/ok/inner.txt " ] ||
+    fail "evil-v$v: files outside what was allowed: $found"
+done
+find / -xdev -maxdepth 1 -name 'evil*' 2>/dev/null | grep -q . && fail "an entry was written to /"
+
+# --- broken and foreign archives: status 1, one line, never a crash.
+while read -r kind; do
+  case "$kind" in evil-*) continue ;; esac
+  mkdir -p "broken/$kind"
+  fixture "$kind" "broken/$kind/x.pak"
+  case "$kind" in
+    entry-*)
+      # The directory holds together: the listing works, the bad entry
+      # fails, and the sound entry a.txt is still extracted.
+      run 0 list "broken/$kind/x.pak"
+      run 1 extract "broken/$kind/x.pak" "broken/$kind/out"
+      [ "$(cat "broken/$kind/out/a.txt" 2>/dev/null)" = fine ] || fail "$kind: a.txt not extracted"
+      ;;
+    *)
+      one_line_error list "broken/$kind/x.pak"
+      one_line_error extract "broken/$kind/x.pak" "broken/$kind/out"
+      [ -z "$(ls -A "broken/$kind/out" 2>/dev/null)" ] || fail "$kind: extract wrote files"
+      ;;
+  esac
+  # cat of a name inside a folder that holds only the broken archive.
+  (cd "broken/$kind" && "${runner[@]}" "$PAK" cat a.txt >/dev/null 2>../../cat.err)
+  status=$?
+  [ $status -le 1 ] || fail "$kind: cat crashed (status $status): $(head -c 200 cat.err)"
+done < <("${runner[@]}" "$FIXTURE" list | tr -d '\r')
+
+# --- bad usage and names not found: status 1, one line on stderr, and no
+# archive (or temporary file) left behind.
+mkdir usage && cp -r src/data usage/data
+cd usage
+one_line_error
+one_line_error frobnicate
+one_line_error create
+one_line_error create x.pak
+one_line_error create --version 4 x.pak data
+one_line_error create --version x.pak data
+one_line_error create --version -1 x.pak data
+one_line_error create --version 0 --compress x.pak data
+one_line_error create --version 1 --key-block abc x.pak data
+one_line_error create --directory-key 0x100000000 x.pak data
+one_line_error create --key-block "$(printf 'k%.0s' $(seq 257))" x.pak data
+one_line_error create --bogus x.pak data
+one_line_error create x.pak missing-folder
+one_line_error create x.pak data data
+one_line_error list
+one_line_error list a.pak b.pak
+one_line_error list missing.pak
+one_line_error list data
+one_line_error extract
+one_line_error extract a b c
+one_line_error extract missing.pak
+one_line_error cat
+one_line_error cat missing.txt
+one_line_error cat a b
+[ -z "$(ls x.pak* 2>/dev/null)" ] || fail "a failed create left $(ls x.pak*)"
+# Duplicates, also in another case or between a file and a folder.
+mkdir -p d1 d2 d3/same.txt && printf 1 >d1/same.txt && printf 2 >d2/same.txt && printf 3 >d2/SAME.TXT
+printf 4 >d3/same.txt/inner
+one_line_error create x.pak d1/same.txt d2/same.txt
+one_line_error create x.pak d1/same.txt d2/SAME.TXT
+one_line_error create x.pak d1/same.txt d3/same.txt
+# A failed create leaves an existing archive as it was.
+"${runner[@]}" "$PAK" create keep.pak data 2>/dev/null && cp keep.pak keep.orig
+one_line_error create keep.pak data missing-folder
+cmp -s keep.pak keep.orig || fail "a failed create changed the existing archive"
+[ -z "$(ls ./*.pak-new 2>/dev/null)" ] || fail "a temporary file was left behind"
+if [ $ascii -eq 0 ]; then
+  # A name without a code page 932 form is an error, not a replacement.
+  mkdir emoji && printf x >"emoji/smile-😀.txt"
+  one_line_error create x.pak emoji
+  one_line_error cat "😀"
+  [ -z "$(ls x.pak* 2>/dev/null)" ] || fail "create of a name without code page 932 form left an archive"
+fi
+cd ..
+
+echo "pak_cli_test: $failures failures"
+[ $failures -eq 0 ]
