@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/encryption.h"
 #include "tests/unit/test_support.h"
 #include "text/kvstring.h"
 
@@ -42,6 +43,18 @@ TEST(Regression, CountedAppendWithNulKeepsLengthAtTheNul) {
     EXPECT_EQ(assigned.length, static_cast<int32_t>(tail.size())) << r.why;
     EXPECT_EQ(std::string(assigned.Text()), tail) << r.why;
   }
+}
+
+// The process-wide table of transforms lives until the process ends. It was
+// once a static vector whose destructor ran at exit and dropped the only
+// pointers to its members, so every program that made an archive header
+// ended with a leak report; the leak check at the end of this program is the
+// other half of this row.
+TEST(Regression, EncryptionTableOutlivesTheStaticDestructors) {
+  EnsureEncryptionTable();  // what the first archive header does
+  ASSERT_EQ(EncryptionTable().size(), 2u);
+  EXPECT_NE(dynamic_cast<KvNoEncryption*>(EncryptionTable()[0]), nullptr);
+  EXPECT_NE(dynamic_cast<KvXorEncryption*>(EncryptionTable()[1]), nullptr);
 }
 
 }  // namespace
