@@ -14,3 +14,4 @@ ctest --preset native
 cmake --preset windows
 cmake --build --preset windows
 bash scripts/with-display.sh ctest --preset windows
+bash tests/fuzz/ci.sh
