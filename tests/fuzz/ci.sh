@@ -11,6 +11,12 @@ seconds="${KV_FUZZ_SECONDS:-60}"
 out=build/fuzz/run
 limits=(-timeout=2 -rss_limit_mb=512 -malloc_limit_mb=512)
 
+# clang with its libFuzzer runtime; a fresh CI machine may lack them.
+if ! command -v clang++ > /dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a \
+    > /dev/null 2>&1; then
+  apt-get install -y --no-install-recommends clang libclang-rt-dev zlib1g-dev
+fi
+
 cmake --preset fuzz
 cmake --build --preset fuzz
 

@@ -38,6 +38,7 @@ class InPrivateFolder {
 void RemoveFolder() {
   if (folder.empty()) return;
   std::remove((folder + "/fuzz.pak").c_str());
+  std::remove((folder + "/a.pak").c_str());
   ::rmdir(folder.c_str());
 }
 
@@ -49,8 +50,8 @@ bool StaysInFolder(const std::string& name) {
   return name.empty() || (name[0] != '\\' && name[0] != '/');
 }
 
-bool WriteArchiveFile(const std::string& bytes) {
-  std::FILE* f = std::fopen("fuzz.pak", "wb");
+bool WriteArchiveFile(const char* path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return false;
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
@@ -82,27 +83,49 @@ std::string ReadWhole(KvArchive& file, bool smallReads) {
 // KVFUZZ_TRACE=1 tells for each input what was opened and read.
 const bool kTrace = std::getenv("KVFUZZ_TRACE") != nullptr;
 
-void OpenAndRead(const std::string& name, bool smallReads) {
-  KvArchive file;
+// The whole of what one Open of name gives: whether it opened, and the bytes.
+struct Result {
+  bool opened = false;
+  std::string bytes;
+  bool operator==(const Result& o) const { return opened == o.opened && bytes == o.bytes; }
+};
+
+Result OpenAndRead(KvArchive& file, const std::string& name, bool smallReads) {
+  Result result;
   if (!file.Open(name.c_str(), OpenRead)) {
     if (kTrace) std::fprintf(stderr, "not found: %s\n", name.c_str());
     KVFUZZ_CHECK(!file.IsOpen());
-    return;
+    return result;
   }
-  const std::string first = ReadWhole(file, smallReads);
+  result.opened = true;
+  result.bytes = ReadWhole(file, smallReads);
   if (kTrace) {
-    std::fprintf(stderr, "opened %s: size %u, read %zu%s\n", name.c_str(), file.GetSize(), first.size(),
-                 file.InMemory() ? " (inflated)" : "");
+    std::fprintf(stderr, "opened %s: size %u, read %zu%s\n", name.c_str(), file.GetSize(),
+                 result.bytes.size(), file.InMemory() ? " (inflated)" : "");
   }
   // Back at the start, the same bytes come again: the read-time transform
   // is keyed by the position, not by what was read before.
   file.Seek(0);
-  const std::string second = ReadWhole(file, !smallReads);
-  KVFUZZ_CHECK(first == second);
+  KVFUZZ_CHECK(ReadWhole(file, !smallReads) == result.bytes);
   unsigned char none[1];
   const int64_t at = file.GetPosition();
   KVFUZZ_CHECK(file.Read(0, none) == 0);
   KVFUZZ_CHECK(file.GetPosition() == at);
+  return result;
+}
+
+void Run(const std::string& name, bool smallReads) {
+  KvArchive file;
+  const Result first = OpenAndRead(file, name, smallReads);
+  // The same object opened again gives the same: nothing of the first
+  // lookup (the last record or header read) leaks into the second.
+  Result again;
+  try {
+    again = OpenAndRead(file, name, smallReads);
+  } catch (...) {
+    KVFUZZ_CHECK(!"the second open failed where the first did not");
+  }
+  KVFUZZ_CHECK(first == again);
 }
 
 }  // namespace
@@ -125,6 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const uint8_t flags = in.Byte();
   const std::string name = in.Bytes();
   if (!StaysInFolder(std::string(name.c_str()))) return 0;
+  std::string firstArchive;
+  if (flags & kvfuzz::kTwoArchives) {
+    const std::size_t n = in.Byte() | static_cast<std::size_t>(in.Byte()) << 8;
+    firstArchive = in.Take(n);
+  }
   std::string archive;
   if (flags & kvfuzz::kPackDirectory) {
     const std::string directory = in.Take(in.U32());
@@ -133,9 +161,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     archive = in.Rest();
   }
   InPrivateFolder here;
-  KVFUZZ_CHECK(WriteArchiveFile(archive));
+  KVFUZZ_CHECK(WriteArchiveFile("fuzz.pak", archive));
+  if (flags & kvfuzz::kTwoArchives) {
+    KVFUZZ_CHECK(WriteArchiveFile("a.pak", firstArchive));
+  } else {
+    std::remove("a.pak");
+  }
   try {
-    OpenAndRead(name, (flags & kvfuzz::kSmallReads) != 0);
+    Run(name, (flags & kvfuzz::kSmallReads) != 0);
   } catch (const KvException&) {
     // KvErrorException included: a broken archive, a stream that does not inflate
     if (kTrace) std::fprintf(stderr, "failed cleanly: KvException\n");

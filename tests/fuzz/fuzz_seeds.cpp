@@ -117,6 +117,29 @@ void Archives() {
       Archive(entries, options);
     }
   }
+  // Two candidates: a.pak sorts first. A version-0 archive (whose entries
+  // must not take the transform of what the object read before), a file
+  // that is no pak, and one without a match before a version-3 archive.
+  {
+    pak::WriteOptions v3;
+    v3.version = 3;
+    const auto entries = Entries(true);
+    v3.keyBlock = pak::DefaultKeyBlock(entries);
+    const std::string second = pak::WriteArchive(entries, v3);
+    pak::WriteOptions v0;
+    v0.version = 0;
+    std::vector<pak::InputEntry> other(1);
+    other[0].name = "tiny.v0";
+    other[0].bytes = "version zero bytes";
+    const std::string firsts[] = {pak::WriteArchive(other, v0), U32(9) + "no pak at all", std::string()};
+    for (const std::string& first : firsts) {
+      const std::string two = std::string(1, static_cast<char>(first.size() & 0xFF)) +
+                              std::string(1, static_cast<char>(first.size() >> 8)) + first + second;
+      for (const char* name : {"tiny", "update.ini", "missing"}) {
+        Write("pak", PakInput(kvfuzz::kTwoArchives, name, two));
+      }
+    }
+  }
   // An archive without entries, and one whose header alone is there.
   pak::WriteOptions none;
   none.version = 1;

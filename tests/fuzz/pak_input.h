@@ -3,7 +3,10 @@
 //
 //   byte 0        flags: bit 0 set: the directory comes plain and is packed
 //                 by the target (a mutated directory still inflates, so its
-//                 records are reached); bit 1 set: read in small pieces
+//                 records are reached); bit 1 set: read in small pieces;
+//                 bit 2 set: a second archive, a.pak, comes first (a u16
+//                 length, then its bytes as they are); it sorts before
+//                 fuzz.pak, so it is the first candidate
 //   byte 1        n, the length of the requested name
 //   n bytes       the requested name
 //   the rest      bit 0 clear: the archive's bytes as they are.
@@ -22,6 +25,7 @@ namespace kvfuzz {
 
 constexpr uint8_t kPackDirectory = 1;
 constexpr uint8_t kSmallReads = 2;
+constexpr uint8_t kTwoArchives = 4;
 
 inline uint32_t GetU32(const std::string& b, std::size_t at) {
   uint32_t v = 0;
