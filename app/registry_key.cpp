@@ -1,0 +1,77 @@
+// registry_key.cpp: KvRegistryKey.
+#include "app/registry_key.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+// A value that keeps changing size between the size query and the read is
+// given up after this many attempts.
+constexpr int kReadAttempts = 4;
+
+// Expands the %NAME% references of an expandable value.
+bool Expand(const KvString& value, KvString& out) {
+  KvString expanded;
+  DWORD room = static_cast<DWORD>(value.Length()) + 64;
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    expanded.Reserve(static_cast<int32_t>(room));
+    const DWORD need = ::ExpandEnvironmentStringsA(value.Text(), expanded.data,
+                                                   static_cast<DWORD>(expanded.capacity));
+    if (need == 0) return false;
+    if (need <= static_cast<DWORD>(expanded.capacity)) {
+      expanded.length = static_cast<int32_t>(std::strlen(expanded.data));
+      expanded.cursor = expanded.data;
+      out = std::move(expanded);
+      return true;
+    }
+    room = need;
+  }
+  return false;
+}
+}  // namespace
+
+KvRegistryKey::~KvRegistryKey() { Close(); }
+
+bool KvRegistryKey::Open(HKEY root, const char* subKey, REGSAM view) {
+  Close();
+  HKEY key = nullptr;
+  if (::RegOpenKeyExA(root, subKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
+  handle_ = key;
+  return true;
+}
+
+bool KvRegistryKey::QueryString(const char* valueName, KvString& out) {
+  if (handle_ == nullptr) return false;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (::RegQueryValueExA(handle_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    KvString value;
+    // The stored bytes need not end in a NUL; the buffer has room for one more.
+    value.Reserve(static_cast<int32_t>(size));
+    DWORD got = static_cast<DWORD>(value.capacity);
+    const LONG status = ::RegQueryValueExA(handle_, valueName, nullptr, &type,
+                                           reinterpret_cast<BYTE*>(value.data), &got);
+    if (status == ERROR_MORE_DATA) {
+      size = got;
+      continue;
+    }
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
+    if (got > static_cast<DWORD>(value.capacity)) got = static_cast<DWORD>(value.capacity);
+    value.data[got] = '\0';
+    value.length = static_cast<int32_t>(std::strlen(value.data));
+    value.cursor = value.data;
+    if (type == REG_EXPAND_SZ) return Expand(value, out);
+    out = std::move(value);
+    return true;
+  }
+  return false;
+}
+
+void KvRegistryKey::Close() {
+  if (handle_ != nullptr) ::RegCloseKey(handle_);
+  handle_ = nullptr;
+}
