@@ -45,6 +45,25 @@ bool IsFolder(const char* path) {
   return attributes != plat::kInvalidAttributes && (attributes & plat::kAttrDirectory) != 0;
 }
 
+// Whether the copy of from left an item of the same kind (file or folder) in
+// the folder to. The shell's own answer is not enough: one shell reports
+// success for a file that meets a folder of its name and copies nothing.
+bool Arrived(const KvString& from, const KvString& to) {
+  KvString name(from.Text());
+  while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
+  name.cursor = name.data;
+  const char* cut = name.ReverseFind('\\');
+  const char* leaf = cut != nullptr ? cut + 1 : name.Text();
+  if (*leaf == '\0' || (cut == nullptr && HasDrive(leaf))) return true;  // a drive root: no name
+  KvString target(to.Text());
+  if (!HasTrailingBackslash(target.Text())) target.Append("\\");
+  target.Append(leaf);
+  const uint32_t source = plat::FileAttributes(from.Text());
+  const uint32_t copied = plat::FileAttributes(target.Text());
+  return source != plat::kInvalidAttributes && copied != plat::kInvalidAttributes &&
+         (source & plat::kAttrDirectory) == (copied & plat::kAttrDirectory);
+}
+
 bool FitsShell(const KvString& path) {
   return !path.IsEmpty() && static_cast<std::size_t>(path.Length()) <= kShellPathLimit;
 }
@@ -73,7 +92,9 @@ std::vector<KvString> DeliverFiles(const std::vector<KvString>& items, const KvS
       }
     }
     const KvString from = ShellPath(item.Text());
-    if (!folderReady || !FitsShell(from) || !ShellCopy(from, to)) notDelivered.push_back(item);
+    if (!folderReady || !FitsShell(from) || !ShellCopy(from, to) || !Arrived(from, to)) {
+      notDelivered.push_back(item);
+    }
   }
   return notDelivered;
 }
