@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "platform/platform.h"
@@ -230,16 +231,19 @@ void KvString::Replace(const char* search, const char* replacement) {
   if (hit == nullptr) return;
   const std::size_t searchLength = std::strlen(search);
   try {
-    KvString work(capacity);
+    // The working text keeps its own length, so many occurrences in a long
+    // text cost one pass, not a rescan per piece.
+    std::string work;
+    work.reserve(static_cast<std::size_t>(capacity));
     const char* rest = data;
     while (hit != nullptr) {
-      work.Append(rest, static_cast<int32_t>(hit - rest));
-      if (replacement != nullptr) work.Append(replacement, -1);
+      work.append(rest, static_cast<std::size_t>(hit - rest));
+      if (replacement != nullptr) work.append(replacement);
       rest = hit + searchLength;
       hit = FindText(rest, search);
     }
-    work.Append(rest, -1);
-    KvString result(work.Text());
+    work.append(rest);
+    KvString result(work.c_str());
     *this = std::move(result);
   } catch (...) {
     throw KvException(0);
