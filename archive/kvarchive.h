@@ -9,6 +9,7 @@
 #include "text/kvstring.h"
 
 class KvArchiveEntry;
+class KvArchiveHeader;
 
 // Open modes: the low two bits choose the fopen mode, 8 is a flag.
 constexpr uint32_t OpenRead = 0;          // "rb"
@@ -44,6 +45,14 @@ class KvArchive {
   // left open on the entry found.
   bool OpenFromPaks(const char* directory, const char* name);
 
+  // Opens the entry of record (a directory record of the archive file this
+  // object has open as a plain file, its header included) as the lookup
+  // opens the entry it found: afterwards GetSize, Read and Seek serve the
+  // entry. False, and nothing changed, when the entry does not lie within
+  // the file (or a compressed size lies) or no plain file is open; a corrupt
+  // compressed entry raises KvErrorException.
+  bool OpenRecord(const KvArchiveEntry& record);
+
   // Serves reads from a block of memory this object does not own.
   void OpenMemory(const void* block, uint32_t size);
 
@@ -53,8 +62,30 @@ class KvArchive {
   bool InArchive() const { return inArchive_; }
   bool InMemory() const { return inMemory_; }
   int64_t GetPosition() const { return position_; }
+  // The bytes a Read from the position can still deliver: to the end of the
+  // memory block or the entry, or (plain file) to the end of the file.
+  uint32_t GetRemaining();
 
  private:
+  // ReadEntry decodes directory records straight from the memory block.
+  friend class KvArchiveEntry;
+
+  // One pass of Open's steps 2 to 4: wildcard, disk file, archives.
+  void Attempt(const char* path, uint32_t mode);
+  bool OpenDisk(const char* path, const char* fopenMode);
+  bool LookUpInArchives(const char* name, uint32_t mode);
+  // OpenFromPaks for one candidate archive: true when this object is left
+  // open on the entry; false (object closed) when the archive holds no match
+  // or is no pak; KvErrorException when it is a broken pak.
+  bool SearchArchive(const KvString& archivePath, const KvString& name);
+  bool SearchVersion0(const KvArchiveHeader& header, const KvString& archivePath,
+                      const KvString& name, uint32_t fileEnd);
+  bool SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
+                       const KvString& name, uint32_t fileEnd);
+  bool Matches(const KvString& name) const;
+  void OpenStoredEntry(uint32_t start);
+  void OpenCompressedEntry(uint32_t start);
+
   std::FILE* stream_ = nullptr;
   KvString path_;
   int64_t position_ = 0;
@@ -65,8 +96,9 @@ class KvArchive {
   unsigned char* buffer_ = nullptr;
   unsigned char* readPointer_ = nullptr;
   bool ownsBuffer_ = false;
-  // The end of the memory block or of the open entry; reads stop there.
-  unsigned char* bufferEnd_ = nullptr;
+  // The length of the memory block: reads stop at its end. (A stored entry's
+  // reads stop at the entry record's size.)
+  uint32_t memorySize_ = 0;
 };
 
 // One region of committed virtual memory, released on destruction.

@@ -16,8 +16,11 @@ class KvArchiveHeader {
   KvArchiveHeader(const KvArchiveHeader&) = default;
   KvArchiveHeader& operator=(const KvArchiveHeader&) = default;
 
-  // Reads a header of any version from the archive's current position.
-  void ReadHeader(KvArchive& file);
+  // Reads a header of any version from the archive's current position
+  // (Part 4.2). False when the file ends inside the header: the fields then
+  // hold what was delivered, undelivered bytes as they were. A version above
+  // 3 reads only version and is not cut short.
+  bool ReadHeader(KvArchive& file);
 
   uint32_t version = 3;
   uint32_t entryCount = 0;
@@ -34,8 +37,10 @@ class KvArchiveEntry {
   KvArchiveEntry(const KvArchiveEntry&) = default;
   KvArchiveEntry& operator=(const KvArchiveEntry&) = default;
 
-  // Reads one directory record of version 1 to 3, decoded as header.version says.
-  void ReadEntry(KvArchive& directory);
+  // Reads one directory record of version 1 to 3, decoded as header.version
+  // says. False when the record does not fit in what is left of directory
+  // (a broken archive); nothing is then allocated for a name that lies.
+  bool ReadEntry(KvArchive& directory);
 
   KvString name;
   uint32_t offset = 0;

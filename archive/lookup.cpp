@@ -1,0 +1,231 @@
+// lookup.cpp: KvArchive::OpenFromPaks, the search of a folder's *.pak
+// archives for a name (Part 4.5).
+//
+// Nothing is kept between lookups: each candidate costs one header read and,
+// for versions 1 to 3, one inflate of its directory into a virtual memory
+// block and a linear scan of its records into the object's one entry record.
+//
+// A file that is not a pak (cut short inside its header, a version above 3,
+// a version 1-3 header with directory size 0 but entries) or cannot be
+// opened is passed over silently. A pak that does not hold together (a
+// count or size that lies, a record or name that runs past its directory,
+// an entry past the end of the file or past 2^31 - 1, a corrupt stream)
+// raises KvErrorException: its bytes are never read as if they were sound.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "app/kvpath.h"
+#include "archive/inflate.h"
+#include "archive/kvarchive.h"
+#include "archive/pak_format.h"
+#include "archive/records.h"
+#include "platform/platform.h"
+#include "text/exceptions.h"
+
+using namespace pak_format;
+
+namespace {
+
+// Where record's entry begins in its archive file, its bytes held to the
+// file's first fileEnd bytes: version 0 offsets are absolute and entries
+// stored; versions 1 to 3 count from the data area, and a compressed entry
+// occupies packedSize bytes that must be able to inflate to size.
+bool LocateEntry(const KvArchiveEntry& e, uint32_t fileEnd, uint32_t& start) {
+  const uint32_t version = e.header.version;
+  const bool compressed = version != 0 && e.compressed != 0;
+  const uint64_t at = version == 0 ? e.offset
+                                   : static_cast<uint64_t>(HeaderSize(version)) +
+                                         e.header.packedDirectorySize + e.offset;
+  const uint64_t extent = compressed ? e.packedSize : e.size;
+  if (at + extent > fileEnd) return false;
+  if (compressed && (e.size > kMaxArchiveBytes || !InflatesTo(e.packedSize, e.size))) return false;
+  start = static_cast<uint32_t>(at);
+  return true;
+}
+
+// A bare drive ("C:", what a drive root becomes without its backslash) is
+// asked for as its root, the only form a volume answers to.
+bool FolderExists(const KvString& folder) {
+  if (PathExists(folder.Text())) return true;
+  if (folder.length != 2 || folder.data[1] != ':') return false;
+  KvString root(folder);
+  root.Append("\\");
+  return PathExists(root.Text());
+}
+
+uint32_t FileEnd(uint32_t fileSize) { return fileSize < kMaxArchiveBytes ? fileSize : kMaxArchiveBytes; }
+
+}  // namespace
+
+bool KvArchive::OpenFromPaks(const char* directory, const char* name) {
+  KvString request(name != nullptr ? name : "");
+  request.Replace("\\\\", "\\");
+
+  // The folder without a trailing backslash (a trail byte 0x5C is none).
+  KvString folder(directory != nullptr ? directory : "");
+  if (folder.length > 0) {
+    const char* end = folder.data + folder.length;
+    const char* last = plat::PrevChar(folder.data, end);
+    if (last + 1 == end && *last == '\\') {
+      KvString trimmed;
+      trimmed.Append(folder.data, folder.length - 1);
+      folder = std::move(trimmed);
+    }
+  }
+  if (!FolderExists(folder)) return false;
+
+  KvString pattern;
+  pattern.Format("%s\\*.pak", folder.Text());
+  std::vector<KvString> candidates;
+  {
+    plat::FileFind find;
+    plat::FindData found;
+    for (bool ok = find.First(pattern.Text(), found); ok; ok = find.Next(found)) {
+      if ((found.attributes & plat::kAttrDirectory) != 0) continue;
+      KvString candidate;
+      candidate.Format("%s\\%s", folder.Text(), found.name.c_str());
+      candidates.push_back(std::move(candidate));
+    }
+  }
+  std::stable_sort(candidates.begin(), candidates.end(), [](const KvString& a, const KvString& b) {
+    return plat::CompareNoCase(a.Text(), b.Text()) < 0;
+  });
+
+  for (const KvString& candidate : candidates) {
+    if (SearchArchive(candidate, request)) {
+      position_ = 0;  // entry reads count from the entry's first byte
+      return true;
+    }
+  }
+  return false;
+}
+
+bool KvArchive::Matches(const KvString& name) const {
+  // name.length is kept up to date by KvString: no strlen per record.
+  return kvtext::CompareNoCaseN(entry_->name.Text(), name.Text(), name.length) == 0;
+}
+
+bool KvArchive::SearchArchive(const KvString& archivePath, const KvString& name) {
+  Close();
+  // A candidate that cannot be opened is passed over without a prompt; the
+  // caller's Open asks once, for the name, when nothing is found.
+  if (!OpenDisk(archivePath.Text(), "rb")) {
+    Close();
+    return false;
+  }
+  path_.Assign(archivePath);
+  try {
+    const uint32_t fileEnd = FileEnd(GetSize());
+    KvArchiveHeader header;
+    bool found = false;
+    if (header.ReadHeader(*this) && header.version <= kHighestVersion &&
+        fileEnd >= HeaderSize(header.version)) {
+      found = header.version == 0 ? SearchVersion0(header, archivePath, name, fileEnd)
+                                  : SearchDirectory(header, archivePath, name, fileEnd);
+    }
+    if (!found) Close();
+    return found;
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+bool KvArchive::SearchVersion0(const KvArchiveHeader& header, const KvString& archivePath,
+                               const KvString& name, uint32_t fileEnd) {
+  if (header.entryCount > (fileEnd - kHeaderSizeV0) / kMinRecordBytesV0) {
+    ThrowBroken(archivePath.Text());
+  }
+  // Version-0 archives carry no key material: their entries are read as
+  // stored, whatever this object read before.
+  entry_->header = header;
+  for (uint32_t i = 0; i < header.entryCount; ++i) {
+    const int64_t at = position_;
+    if (at < 0 || at > fileEnd ||
+        !ReadVersion0Record(*this, *entry_, fileEnd - static_cast<uint32_t>(at))) {
+      ThrowBroken(archivePath.Text());
+    }
+    uint32_t start = 0;
+    if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
+    if (Matches(name)) {
+      OpenStoredEntry(start);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
+                                const KvString& name, uint32_t fileEnd) {
+  // Directory size 0: with entries no pak, without them an empty one.
+  // Without entries nothing can match, so the directory is not inflated.
+  if (header.directorySize == 0 || header.entryCount == 0) return false;
+  const uint32_t h = HeaderSize(header.version);
+  if (header.packedDirectorySize > fileEnd - h ||
+      !InflatesTo(header.packedDirectorySize, header.directorySize) ||
+      header.entryCount > header.directorySize / kMinRecordBytes) {
+    ThrowBroken(archivePath.Text());
+  }
+
+  KvVirtualBlock block;
+  if (!block.Allocate(header.directorySize)) throw kStatusNoMemory;
+  // A stream that inflates to less than directorySize leaves only what it
+  // made to be read: records beyond it do not fit.
+  const uint32_t inflated =
+      Inflate(*this, header.packedDirectorySize, block.address, header.directorySize);
+  KvArchive directory;
+  directory.OpenMemory(block.address, inflated);
+
+  entry_->header = header;
+  for (uint32_t i = 0; i < header.entryCount; ++i) {
+    if (!entry_->ReadEntry(directory)) ThrowBroken(archivePath.Text());
+    uint32_t start = 0;
+    if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
+    if (Matches(name)) {
+      if (entry_->compressed != 0) OpenCompressedEntry(start);
+      else OpenStoredEntry(start);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool KvArchive::OpenRecord(const KvArchiveEntry& record) {
+  if (stream_ == nullptr || inArchive_ || inMemory_) return false;
+  uint32_t start = 0;
+  if (!LocateEntry(record, FileEnd(GetSize()), start)) return false;
+  *entry_ = record;
+  base_ = 0;
+  if (record.header.version != 0 && record.compressed != 0) OpenCompressedEntry(start);
+  else OpenStoredEntry(start);
+  position_ = 0;
+  return true;
+}
+
+// base_ is 0 here (the archive was opened as a plain file), so Seek moves
+// the stream to the absolute offset.
+void KvArchive::OpenStoredEntry(uint32_t start) {
+  Seek(static_cast<int32_t>(start));
+  base_ = start;
+  inArchive_ = true;
+}
+
+// The packed bytes lie at absolute positions of 16 or more, where the
+// read-time transform changes nothing, so they are read as a plain file.
+void KvArchive::OpenCompressedEntry(uint32_t start) {
+  Seek(static_cast<int32_t>(start));
+  const uint32_t size = entry_->size;
+  std::unique_ptr<unsigned char[]> bytes(new unsigned char[size]);
+  const uint32_t inflated = Inflate(*this, entry_->packedSize, bytes.get(), size);
+  // A stream shorter than its record says: the rest reads as zeros, never
+  // as earlier heap contents.
+  if (inflated < size) std::memset(bytes.get() + inflated, 0, size - inflated);
+  buffer_ = bytes.release();
+  readPointer_ = buffer_;
+  memorySize_ = size;
+  ownsBuffer_ = true;
+  inMemory_ = true;
+  inArchive_ = true;
+  base_ = 0;
+}
