@@ -63,12 +63,13 @@ bool KvArchive::Open(const char* path, uint32_t mode) {
     Attempt(request.Text(), mode);
     if (stream_ != nullptr) break;
     if (QuietOpen && !IsWriteMode(mode)) break;
+    // The code the failed open left behind: the box itself resets it.
+    const uint32_t code = plat::LastError();
     KvString text;
     text.Format("ファイル %s が開けません。", request.Text());
     const int answer =
         plat::ShowMessageBox(text.Text(), "ファイルエラー", plat::kMbAbortRetryIgnore | plat::kMbTopmost);
     if (answer == plat::kIdAbort) {
-      const uint32_t code = plat::LastError();
       KvString message;
       message.Format("ファイル %s が開けませんでした。", request.Text());
       plat::SetLastErrorCode(code);
