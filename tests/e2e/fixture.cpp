@@ -1,0 +1,204 @@
+// fixture.cpp: update folders, archives and registry entries for the
+// scenarios, made fresh for each one.
+#include "fixture.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/pak/pak_writer.h"
+#include "ui.h"
+
+namespace e2e {
+
+namespace {
+
+const char kCurrentVersion[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The folder part of a path, found from the end; code page 932 aware, so a
+// trail byte 0x5C is not taken for a separator.
+std::string ParentOf(const std::string& path) {
+  const char* start = path.c_str();
+  const char* last = nullptr;
+  for (const char* p = start; *p; p = CharNextA(p)) {
+    if (*p == '\\') last = p;
+  }
+  return last ? std::string(start, last) : std::string();
+}
+
+void ListInto(const std::string& folder, const std::string& prefix,
+              std::vector<std::string>& out) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListInto(folder + "\\" + name, prefix + name + "\\", out);
+    } else {
+      out.push_back(prefix + name);
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
+}  // namespace
+
+void RemoveTree(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+void MakeFolders(const std::string& path) {
+  if (path.empty() || Exists(path)) return;
+  MakeFolders(ParentOf(path));
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  FILE* file = fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, n);
+  fclose(file);
+  return bytes;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  MakeFolders(ParentOf(path));
+  FILE* file = fopen(path.c_str(), "wb");
+  if (!file) throw Failure(Printf("cannot write %s", path.c_str()));
+  size_t written = fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+  if (written != bytes.size()) throw Failure(Printf("short write to %s", path.c_str()));
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> ListTree(const std::string& folder) {
+  std::vector<std::string> out;
+  ListInto(folder, "", out);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string ProgramFilesDir() {
+  char buffer[MAX_PATH] = {};
+  DWORD size = sizeof buffer;
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    RegQueryValueExA(key, "ProgramFilesDir", nullptr, nullptr,
+                     reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+  }
+  return buffer;
+}
+
+namespace {
+
+void SetProgramFilesDir(const std::string* value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kCurrentVersion, 0, KEY_ALL_ACCESS, &key) !=
+      ERROR_SUCCESS) {
+    throw Failure("cannot open the CurrentVersion key");
+  }
+  LONG result = value ? RegSetValueExA(key, "ProgramFilesDir", 0, REG_SZ,
+                                       reinterpret_cast<const BYTE*>(value->c_str()),
+                                       value->size() + 1)
+                      : RegDeleteValueA(key, "ProgramFilesDir");
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) throw Failure("cannot change ProgramFilesDir");
+}
+}  // namespace
+
+HiddenProgramFilesDir::HiddenProgramFilesDir() : value_(ProgramFilesDir()) {
+  if (value_.empty()) throw Failure("the system has no ProgramFilesDir to hide");
+  SetProgramFilesDir(nullptr);
+}
+
+HiddenProgramFilesDir::~HiddenProgramFilesDir() {
+  try {
+    SetProgramFilesDir(&value_);
+  } catch (const Failure&) {
+  }
+}
+
+Fixture::Fixture(const std::string& root) : root_(root), update_(root + "\\update") {
+  RemoveTree(root_);
+  if (Exists(root_)) throw Failure(Printf("cannot clear %s", root_.c_str()));
+  MakeFolders(update_);
+}
+
+Fixture::~Fixture() {
+  for (auto& [hive, subKey] : keys_) RegDeleteKeyA(hive, subKey.c_str());
+}
+
+void Fixture::AddFile(const std::string& relative, const std::string& bytes) const {
+  WriteWholeFile(update_ + "\\" + relative, bytes);
+}
+
+void Fixture::AddFiles(const std::vector<SampleFile>& files) const {
+  for (const SampleFile& f : files) AddFile(f.path, f.bytes);
+}
+
+void Fixture::AddProfile(const std::string& text, ProfileIn where) const {
+  switch (where) {
+    case ProfileIn::Nowhere:
+      return;
+    case ProfileIn::LooseFile:
+      AddFile("update.ini", text);
+      return;
+    case ProfileIn::PakStored:
+    case ProfileIn::PakCompressed: {
+      // A second entry first, so the lookup has to walk the directory.
+      std::vector<pak::InputEntry> entries = {
+          {"notes.txt", "not the profile\r\n", false},
+          {"update.ini", text, where == ProfileIn::PakCompressed},
+      };
+      pak::WriteOptions options;
+      options.version = 3;
+      options.keyBlock = pak::DefaultKeyBlock(entries);
+      options.directoryKey = pak::DefaultDirectoryKey(entries);
+      AddFile("update.pak", pak::WriteArchive(entries, options));
+      return;
+    }
+  }
+}
+
+void Fixture::Register(HKEY hive, const std::string& guid,
+                       const std::optional<std::string>& location) {
+  std::string subKey = kUninstall + guid;
+  HKEY key;
+  if (RegCreateKeyExA(hive, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    throw Failure(Printf("cannot create registry key %s", subKey.c_str()));
+  }
+  keys_.emplace_back(hive, subKey);
+  if (location) {
+    RegSetValueExA(key, "InstallLocation", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(location->c_str()), location->size() + 1);
+  }
+  RegCloseKey(key);
+}
+
+}  // namespace e2e
