@@ -4,6 +4,11 @@
 //
 //   uidriver.exe --updater PATH [--work FOLDER] [--timeout SECONDS]
 //                [--log FILE] [--shot FOLDER] [--list] [SCENARIO...]
+//   uidriver.exe --updater PATH --demo FOLDER [--log FILE] [--shot FOLDER]
+//
+// --demo starts updater.exe in FOLDER and answers each of its windows the
+// way a user who accepts everything would (OK, or the only button there
+// is), logging its texts and asking for a screenshot of each.
 //
 // Without scenario names it runs them all, each in its own folder below
 // --work (default C:\e2e). --shot names a folder where a screenshot of a
@@ -28,6 +33,7 @@ struct Options {
   std::string log;
   std::string shot;
   bool list = false;
+  std::string demo;
   std::vector<std::string> only;
 };
 
@@ -66,6 +72,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.log = value();
     } else if (arg == "--shot") {
       options.shot = value();
+    } else if (arg == "--demo") {
+      options.demo = value();
     } else if (arg == "--list") {
       options.list = true;
     } else if (arg.compare(0, 2, "--") == 0) {
@@ -93,6 +101,35 @@ void TakeScreenshot(const std::string& folder, const std::string& name) {
   for (int i = 0; i < 200 && GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
     Sleep(50);
   }
+}
+
+int RunDemo(const Options& options) {
+  e2e::UpdaterProcess p(options.updater, options.demo);
+  int shown = 0;
+  try {
+    for (;;) {
+      HWND window = nullptr;
+      try {
+        window = p.WaitWindow("window");
+      } catch (const e2e::Failure&) {
+        if (!p.Running()) break;
+        throw;
+      }
+      ++shown;
+      Log(e2e::Printf("window %d:", shown));
+      Log(e2e::Describe(window));
+      TakeScreenshot(options.shot, e2e::Printf("%02d-window", shown));
+      int answer = e2e::ItemEnabled(window, IDOK) ? IDOK : IDCANCEL;
+      e2e::Press(window, answer);
+      p.WaitGone(window, "the window just answered");
+    }
+  } catch (const e2e::Failure& f) {
+    Log(std::string("demo: ") + f.what());
+    return 1;
+  }
+  DWORD code = p.WaitExit();
+  Log(e2e::Printf("updater.exe ended with exit code %lu after %d windows", code, shown));
+  return code == 0 && shown > 0 ? 0 : 1;
 }
 
 // Runs one scenario; a failure is logged with a screenshot taken while the
@@ -131,7 +168,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     fprintf(stderr,
             "usage: uidriver.exe --updater PATH [--work FOLDER] [--timeout SECONDS] [--log FILE]\n"
-            "                    [--shot FOLDER] [--list] [SCENARIO...]\n");
+            "                    [--shot FOLDER] [--list] [SCENARIO...]\n"
+            "       uidriver.exe --updater PATH --demo FOLDER [--log FILE] [--shot FOLDER]\n");
     return 2;
   }
   const std::vector<e2e::Scenario>& all = e2e::AllScenarios();
@@ -140,6 +178,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.log.empty()) logFile = fopen(options.log.c_str(), "wb");
+  if (!options.demo.empty()) {
+    int result = RunDemo(options);
+    if (logFile) fclose(logFile);
+    return result;
+  }
 
   std::vector<const e2e::Scenario*> chosen;
   for (const e2e::Scenario& s : all) {
