@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/kvpath.h"
 #include "platform/platform.h"
 #include "tools/pak/pak_names.h"
 
@@ -25,9 +26,13 @@ std::string JoinName(const std::string& prefix, const std::string& part) {
   if (!ToArchiveText(part, ansi)) {
     throw ToolError("name has no code page 932 form: " + part);
   }
+#ifndef _WIN32
+  // A Linux name may hold a backslash, which the archive would take for a
+  // separator. (Windows names never do; there 0x5C can be a trail byte.)
   if (part.find('\\') != std::string::npos) {
     throw ToolError("name holds a backslash, the archive's separator: " + part);
   }
+#endif
   return prefix.empty() ? ansi : prefix + "\\" + ansi;
 }
 
@@ -51,16 +56,11 @@ std::string LastPart(std::string path, bool& contentsOnTop) {
   std::string::size_type cut = std::string::npos;
   std::string::size_type end = 0;  // after the last character that is no separator
   for (const char* p = path.c_str(); *p != '\0'; p = plat::NextChar(p)) {
-    const std::string::size_type at = static_cast<std::string::size_type>(p - path.c_str());
-    const bool separator = *p == '\\' || *p == '/';
-    if (separator || (*p == ':' && at == 1)) {
-      if (at >= end) {
-        // a run of separators at the end is dropped below; inside, it cuts
-      }
+    if (*p != '\\' && *p != '/') {
+      end = static_cast<std::string::size_type>(plat::NextChar(p) - path.c_str());
     }
-    if (!separator) end = static_cast<std::string::size_type>(plat::NextChar(p) - path.c_str());
   }
-  if (end > 0) path.resize(end);
+  if (end > 0) path.resize(end);  // separators at the end are dropped
   for (const char* p = path.c_str(); *p != '\0'; p = plat::NextChar(p)) {
     const std::string::size_type at = static_cast<std::string::size_type>(p - path.c_str());
     if (*p == '\\' || *p == '/' || (*p == ':' && at == 1)) cut = at;
@@ -104,8 +104,11 @@ void Walk(const std::string& folder, const std::string& prefix, const std::strin
           std::vector<InputFile>& out) {
   plat::FileFind find;
   plat::FindData data;
-  const std::string base =
-      !folder.empty() && (folder.back() == '\\' || folder.back() == ':') ? folder : folder + "\\";
+  // Double-byte aware: the trail byte of 表 or ソ is 0x5C but no separator.
+  const std::string base = HasTrailingBackslash(folder.c_str()) ||
+                                   (folder.size() == 2 && folder[1] == ':')
+                               ? folder
+                               : folder + "\\";
   const std::string pattern = base + "*";
   for (bool more = find.First(pattern.c_str(), data); more; more = find.Next(data)) {
     if (data.name == "." || data.name == "..") continue;
@@ -145,12 +148,7 @@ void CollectInputs(const std::string& path, const std::string& skip, std::vector
   const uint32_t attributes = plat::FileAttributes(path.c_str());
   if (attributes == plat::kInvalidAttributes) throw ToolError("no such file or folder: " + path);
   if (attributes & plat::kAttrDirectory) {
-    std::string folder = path;
-    while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/') &&
-           !(folder.size() == 3 && folder[1] == ':')) {
-      folder.pop_back();
-    }
-    Walk(folder, contentsOnTop ? std::string() : JoinName("", last), skip, out);
+    Walk(path, contentsOnTop ? std::string() : JoinName("", last), skip, out);
   } else {
     out.push_back(InputFile{JoinName("", last), path});
     CheckStorable(out.back());
