@@ -132,23 +132,32 @@ int RunDemo(const Options& options) {
   return code == 0 && shown > 0 ? 0 : 1;
 }
 
-// Runs one scenario; a failure is logged with a screenshot taken while the
-// updater's windows are still up (the process ends when the scenario's
-// objects go out of scope, after this returns).
+// The scenario running now, for the screenshot taken when a failure passes
+// a running updater (e2e::beforeTeardown).
+const Options* current = nullptr;
+const char* currentName = nullptr;
+bool shotTaken = false;
+
+void ShootCurrent() {
+  if (shotTaken || !current) return;
+  shotTaken = true;
+  TakeScreenshot(current->shot, currentName);
+}
+
+// Runs one scenario and logs its result; a failure keeps a screenshot of
+// the updater's windows as they were.
 bool RunOne(const e2e::Scenario& scenario, const Options& options) {
   e2e::Context context{options.updater, options.work + "\\" + scenario.name, scenario.name, {}};
+  current = &options;
+  currentName = scenario.name;
+  shotTaken = false;
   DWORD start = GetTickCount();
   std::string failure;
   try {
-    try {
-      scenario.run(context);
-    } catch (const e2e::Failure& f) {
-      failure = f.what();
-      TakeScreenshot(options.shot, scenario.name);
-      throw;
-    }
+    scenario.run(context);
   } catch (const std::exception& e) {
-    if (failure.empty()) failure = e.what();
+    failure = e.what();
+    ShootCurrent();  // when no updater was running any more
   }
   double seconds = (GetTickCount() - start) / 1000.0;
   for (const std::string& note : context.notes) Log("  " + std::string(scenario.name) + ": " + note);
@@ -199,6 +208,7 @@ int main(int argc, char** argv) {
     }
   }
 
+  e2e::beforeTeardown = ShootCurrent;
   int failed = 0;
   DWORD start = GetTickCount();
   for (const e2e::Scenario* s : chosen) {

@@ -45,7 +45,7 @@ watcher=$!
 trap 'kill $watcher 2>/dev/null || true' EXIT
 
 status=0
-WINE_DESKTOP=e2e,1024x768 timeout "${E2E_RUN_LIMIT:-1500}" \
+WINE_DESKTOP=e2e,800x600 timeout "${E2E_RUN_LIMIT:-1500}" \
   bash "$repo/cmake/wine-run.sh" "$driver" \
   --updater "$(winpath "$updater")" \
   --timeout "${E2E_TIMEOUT:-20}" \

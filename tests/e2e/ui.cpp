@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
 
 namespace e2e {
 
 DWORD waitLimit = 20000;
+void (*beforeTeardown)() = nullptr;
 
 std::string Printf(const char* format, ...) {
   char buffer[4096];
@@ -90,6 +92,7 @@ UpdaterProcess::UpdaterProcess(const std::string& exe, const std::string& folder
 
 UpdaterProcess::~UpdaterProcess() {
   for (void* block : remote_) VirtualFreeEx(info_.hProcess, block, 0, MEM_RELEASE);
+  if (std::uncaught_exceptions() > 0 && Running() && beforeTeardown) beforeTeardown();
   if (Running()) {
     TerminateProcess(info_.hProcess, 99);
     WaitForSingleObject(info_.hProcess, 5000);

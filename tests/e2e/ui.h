@@ -23,6 +23,9 @@ std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2))
 
 // Milliseconds every wait allows (set once from the command line).
 extern DWORD waitLimit;
+// Called when a failure unwinds past an UpdaterProcess that still runs,
+// before the process is ended: the moment to keep a screenshot.
+extern void (*beforeTeardown)();
 
 // One control of a window, as read from outside.
 struct Control {
