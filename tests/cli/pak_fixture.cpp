@@ -130,37 +130,38 @@ const std::vector<Kind>& Kinds() {
          o.entryCount = 1000;
          return pak::WriteArchive({{"a.txt", "x"}}, o);
        }},
-      // The directory holds together; one entry does not (list works, extract fails).
+      // The directory holds together; its first entry does not (list works,
+      // extract reports it and goes on with a.txt).
       {"entry-past-end-v1",
        [] {
          InputEntry e{"big.txt", "short"};
          e.size = 100000;
-         return pak::WriteArchive({{"a.txt", "fine"}, e}, Version(1));
+         return pak::WriteArchive({e, {"a.txt", "fine"}}, Version(1));
        }},
       {"entry-offset-past-end-v3",
        [] {
          InputEntry e{"far.txt", "short"};
          e.offset = 0x7FFFFF00u;
-         return pak::WriteArchive({{"a.txt", "fine"}, e}, Version(3));
+         return pak::WriteArchive({e, {"a.txt", "fine"}}, Version(3));
        }},
       {"entry-past-end-v0",
        [] {
          InputEntry e{"big.txt", "short"};
          e.size = 0x7FFFFFF0u;
-         return pak::WriteArchive({{"a.txt", "fine"}, e}, Version(0));
+         return pak::WriteArchive({e, {"a.txt", "fine"}}, Version(0));
        }},
       {"entry-stream-corrupt",
        [] {
          InputEntry e{"bad.txt", "compressed", true};
          e.rawData = "no zlib here";
-         return pak::WriteArchive({{"a.txt", "fine"}, e}, Version(3));
+         return pak::WriteArchive({e, {"a.txt", "fine"}}, Version(3));
        }},
       {"entry-size-bomb",
        [] {
          // A tiny stream claiming to inflate to 2 GiB must not be allocated.
          InputEntry e{"bomb.txt", "x", true};
          e.size = 0x7FFFFFF0u;
-         return pak::WriteArchive({{"a.txt", "fine"}, e}, Version(1));
+         return pak::WriteArchive({e, {"a.txt", "fine"}}, Version(1));
        }},
   };
   return kinds;

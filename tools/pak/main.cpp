@@ -284,6 +284,10 @@ int Extract(const std::vector<std::string>& args) {
       Fail("cannot read entry " + shown + ": " + Shown(e.message.Text()));
       status = 1;
       continue;
+    } catch (const ToolError& e) {
+      Fail(e.what());
+      status = 1;
+      continue;
     }
     if (!parent.empty()) CreateDirectoryChain((dir + parent).c_str());
     if (!WriteWholeFile(dir + name, bytes)) {
