@@ -1,5 +1,5 @@
 // kvarchive.cpp: the file object over loose files, stored and compressed
-// archive entries and memory blocks (Part 4.1); the lookup itself is in
+// archive entries and memory blocks; the lookup itself is in
 // lookup.cpp.
 #include "archive/kvarchive.h"
 

@@ -1,5 +1,5 @@
 // kvstring_read.cpp: KvString::ReadFrom, the stored-name form of .pak files
-// (Part 4.2): a u32 byte count n, taken as signed, then n bytes, no zero.
+// in the archive: a u32 byte count n, taken as signed, then n bytes, no zero.
 #include "archive/kvarchive.h"
 #include "archive/pak_format.h"
 #include "text/kvstring.h"

@@ -1,5 +1,5 @@
 // lookup.cpp: KvArchive::OpenFromPaks, the search of a folder's *.pak
-// archives for a name (Part 4.5).
+// archives for a name.
 //
 // Nothing is kept between lookups: each candidate costs one header read and,
 // for versions 1 to 3, one inflate of its directory into a virtual memory

@@ -31,7 +31,7 @@
 //      the five words is stored XOR the name key of the record's own name.
 //   H + packedDirectorySize: data area, the entries' bytes, to the end.
 //   A stored version-3 entry holds its first min(size, 16) bytes scrambled
-//   (Part 4.4's read-time transform); everything else is plain.
+//   (the read-time transform of encryption.cpp); everything else is plain.
 //
 // Nothing of an archive lies at or beyond 2^31 - 1. The limits an
 // untrusted archive is held to are in pak_format.h.
@@ -83,7 +83,7 @@ uint32_t NameKey(uint32_t version, const KvString& name) {
   return EncryptionTable()[EncryptionIndex(version)]->MakeKey(name.Text());
 }
 
-// The five words of a version 1-3 record, each XOR key (Part 4.4's
+// The five words of a version 1-3 record, each XOR key (the XOR
 // Transform over four bytes from index 0 is exactly that).
 void DecodeWords(const unsigned char* words, uint32_t key, KvArchiveEntry& entry) {
   entry.offset = Le32(words) ^ key;

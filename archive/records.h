@@ -17,7 +17,7 @@ class KvArchiveHeader {
   KvArchiveHeader& operator=(const KvArchiveHeader&) = default;
 
   // Reads a header of any version from the archive's current position
-  // (Part 4.2). False when the file ends inside the header: the fields then
+  // (layout in pak_format.cpp). False when the file ends inside the header: the fields then
   // hold what was delivered, undelivered bytes as they were. A version above
   // 3 reads only version and is not cut short.
   bool ReadHeader(KvArchive& file);

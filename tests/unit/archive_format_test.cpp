@@ -1,5 +1,5 @@
-// archive_format_test.cpp: the readers of Part 4.2 (ReadHeader, ReadEntry,
-// KvString::ReadFrom) over hand-made bytes, and Inflate (Part 4.3).
+// archive_format_test.cpp: the pak format readers (ReadHeader, ReadEntry,
+// KvString::ReadFrom) over hand-made bytes, and Inflate.
 #include <gtest/gtest.h>
 
 #include <cstring>
