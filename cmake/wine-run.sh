@@ -241,4 +241,17 @@ fi
 if [ "$machine" = 332 ] && ! can_run_32bit; then
     check_machine
 fi
-exec "$wine" "$prog" "$@"
+# Wine starts its services (and, for windows, the desktop process) with the
+# first program after the server comes up; they inherit that program's
+# standard handles and live on for as long as the server persists. A caller
+# that reads our output through a pipe, as ctest does, would wait for them
+# for minutes. So the program writes to files that only this script holds,
+# and their contents are passed on when it ends.
+out=$(mktemp "${TMPDIR:-/tmp}/wine-run.out.XXXXXX") || die "cannot make a temporary file"
+err=$(mktemp "${TMPDIR:-/tmp}/wine-run.err.XXXXXX") || die "cannot make a temporary file"
+"$wine" "$prog" "$@" > "$out" 2> "$err"
+rc=$?
+cat "$out"
+cat "$err" >&2
+rm -f "$out" "$err"
+exit $rc
