@@ -77,15 +77,8 @@ else
   export DEMO_DIR=$demo DEMO_BIN=$bin DEMO_UPDATE=$update
   XVFB_SCREEN=800x600x24 bash scripts/with-display.sh bash -c '
     set -u
-    # Screenshots: the driver writes NAME.request and waits until it is gone.
-    while :; do
-      for request in "$DEMO_DIR"/*.request; do
-        [ -e "$request" ] || continue
-        import -window root "${request%.request}.png" 2>/dev/null || true
-        rm -f "$request"
-      done
-      sleep 0.2
-    done &
+    # A screenshot of each window the driver answers.
+    bash tests/e2e/watch-shots.sh "$DEMO_DIR" &
     watcher=$!
     winpath() { printf "Z:%s" "${1//\//\\}"; }
     WINE_DESKTOP=demo,800x600 bash cmake/wine-run.sh "$DEMO_BIN/uidriver.exe" \

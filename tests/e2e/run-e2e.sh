@@ -28,19 +28,8 @@ rm -f "$shots"/*.png "$shots"/*.request "$shots/e2e.log"
 # A Unix path as Wine's drive Z: shows it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# Screenshots for the driver: it writes NAME.request into the folder when a
-# scenario fails and waits until the request is gone.
-watch_requests() {
-  while :; do
-    for request in "$shots"/*.request; do
-      [ -e "$request" ] || continue
-      import -window root "${request%.request}.png" 2>/dev/null || true
-      rm -f "$request"
-    done
-    sleep 0.2
-  done
-}
-watch_requests &
+# Screenshots of a failing scenario, taken while its windows are still up.
+bash "$repo/tests/e2e/watch-shots.sh" "$shots" &
 watcher=$!
 trap 'kill $watcher 2>/dev/null || true' EXIT
 
