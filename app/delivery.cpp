@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/kvpath.h"
@@ -45,9 +46,84 @@ bool IsFolder(const char* path) {
   return attributes != plat::kInvalidAttributes && (attributes & plat::kAttrDirectory) != 0;
 }
 
-// Whether the copy of from left an item of the same kind (file or folder) in
-// the folder to. The shell's own answer is not enough: one shell reports
-// success for a file that meets a folder of its name and copies nothing.
+// A file opened for reading, closed on destruction.
+class ReadHandle {
+ public:
+  explicit ReadHandle(const std::string& path)
+      : handle_(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+  ~ReadHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+  ReadHandle(const ReadHandle&) = delete;
+  ReadHandle& operator=(const ReadHandle&) = delete;
+
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Size(LARGE_INTEGER& size) const { return ::GetFileSizeEx(handle_, &size) != 0; }
+  // Fills buffer up to count bytes; false on a read error or a short read.
+  bool ReadExactly(char* buffer, DWORD count) const {
+    while (count > 0) {
+      DWORD got = 0;
+      if (!::ReadFile(handle_, buffer, count, &got, nullptr) || got == 0) return false;
+      buffer += got;
+      count -= got;
+    }
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+bool SameBytes(const std::string& a, const std::string& b) {
+  ReadHandle left(a);
+  ReadHandle right(b);
+  LARGE_INTEGER leftSize;
+  LARGE_INTEGER rightSize;
+  if (!left.IsOpen() || !right.IsOpen() || !left.Size(leftSize) || !right.Size(rightSize) ||
+      leftSize.QuadPart != rightSize.QuadPart) {
+    return false;
+  }
+  constexpr DWORD kChunk = 64 * 1024;
+  std::vector<char> leftChunk(kChunk);
+  std::vector<char> rightChunk(kChunk);
+  for (LONGLONG remaining = leftSize.QuadPart; remaining > 0;) {
+    const DWORD count = remaining < kChunk ? static_cast<DWORD>(remaining) : kChunk;
+    if (!left.ReadExactly(leftChunk.data(), count) || !right.ReadExactly(rightChunk.data(), count) ||
+        std::memcmp(leftChunk.data(), rightChunk.data(), count) != 0) {
+      return false;
+    }
+    remaining -= count;
+  }
+  return true;
+}
+
+// Whether to holds what from holds: the same bytes for a file, every file
+// and folder below it for a folder. The shell's answer is not enough: one
+// shell reports success for a file that another process holds open and
+// copies nothing, or for a file that meets a folder of its name.
+bool SameTree(const std::string& from, const std::string& to) {
+  const uint32_t source = plat::FileAttributes(from.c_str());
+  const uint32_t copied = plat::FileAttributes(to.c_str());
+  if (source == plat::kInvalidAttributes || copied == plat::kInvalidAttributes ||
+      (source & plat::kAttrDirectory) != (copied & plat::kAttrDirectory)) {
+    return false;
+  }
+  if ((source & plat::kAttrDirectory) == 0) return SameBytes(from, to);
+  WIN32_FIND_DATAA found;
+  const HANDLE find = ::FindFirstFileA((from + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool same = true;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    same = SameTree(from + "\\" + name, to + "\\" + name);
+  } while (same && ::FindNextFileA(find, &found));
+  ::FindClose(find);
+  return same;
+}
+
+// Whether the copy of from arrived whole in the folder to.
 bool Arrived(const KvString& from, const KvString& to) {
   KvString name(from.Text());
   while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
@@ -55,13 +131,10 @@ bool Arrived(const KvString& from, const KvString& to) {
   const char* cut = name.ReverseFind('\\');
   const char* leaf = cut != nullptr ? cut + 1 : name.Text();
   if (*leaf == '\0' || (cut == nullptr && HasDrive(leaf))) return true;  // a drive root: no name
-  KvString target(to.Text());
-  if (!HasTrailingBackslash(target.Text())) target.Append("\\");
-  target.Append(leaf);
-  const uint32_t source = plat::FileAttributes(from.Text());
-  const uint32_t copied = plat::FileAttributes(target.Text());
-  return source != plat::kInvalidAttributes && copied != plat::kInvalidAttributes &&
-         (source & plat::kAttrDirectory) == (copied & plat::kAttrDirectory);
+  std::string target(to.Text());
+  if (!HasTrailingBackslash(target.c_str())) target.push_back('\\');
+  target.append(leaf);
+  return SameTree(name.Text(), target);
 }
 
 bool FitsShell(const KvString& path) {
