@@ -1,6 +1,6 @@
-// scenarios.cpp: what updater.exe must show and do, run against the real
-// program through its windows. Every text is compared byte for byte in code
-// page 932 (the literals are compiled with -fexec-charset=CP932).
+// scenarios.cpp: what updater.exe must show and do on the paths a user
+// takes, run against the real program through its windows; the bad inputs
+// and faults are faults.cpp's.
 #include "scenarios.h"
 
 #include <windows.h>
@@ -11,147 +11,12 @@
 #include <optional>
 
 #include "fixture.h"
+#include "sample.h"
 #include "ui.h"
 
 namespace e2e {
 
 namespace {
-
-// --- What the updater shows --------------------------------------------------
-
-const char kDialogCaption[] = "%s Version %s アップデート";
-const char kFolderLabel[] = "アップデート先：";
-const char kDialogHint[] =
-    "上記の場所のデータをアップデートします。\nインストール先が違う場合、参照ボタンで修正してください。";
-const char kErrorCaption[] = "エラー";
-const char kNotFound[] =
-    "%s のインストール先が見つかりませんでした。\nインストール済みの場合、お手数ですがインストール先を指定してください。";
-const char kDone[] = "アップデートが終了しました。";
-const char kNotDelivered[] = "次のファイルをアップデートできませんでした。\n";
-const char kOpenPromptCaption[] = "ファイルエラー";
-const char kOpenPrompt[] = "ファイル update.ini が開けません。";
-const char kAbortErrorHead[] = "エラーが発生しました。\nCode 0x";
-const char kAbortErrorTail[] = " :ファイル update.ini が開けませんでした。";
-const char kBrowserCaption[] = "フォルダの指定";
-const char kBrowserInstruction[] = "インストール先を指定してください。";
-const char kDefaultTitle[] = "アップデート";
-const char kDefaultVersion[] = "1.01";
-
-const int kFolderField = 1000;
-const int kBrowseButton = 1001;
-
-// --- The sample update -----------------------------------------------------------
-
-// Names whose second byte is 0x5C (表, ソ) and a folder with a subfolder.
-const char kTitle[] = "表計算ソフト";
-const char kVersion[] = "2.5";
-const std::vector<SampleFile> kDelivered = {
-    {"readme.txt", "sample readme\r\n"},
-    {"表示設定.dat", "\x01\x02\x5c\x00\xff binary"},
-    {"ソフト\\データ.bin", "data in a folder"},
-    {"ソフト\\画像\\絵.txt", "a picture's caption"},
-};
-const char kFileList[] = "readme.txt;表示設定.dat;ソフト";
-const SampleFile kUnlisted = {"unlisted.txt", "not in the file list"};
-
-std::string Guid(const Context& c) { return "{E2E-" + c.name + "}"; }
-
-std::string Profile(const std::string& guid, const std::string& subDir,
-                    const std::string& files) {
-  std::string text = "[update]\r\nGUID=" + guid + "\r\n";
-  if (!subDir.empty()) text += "SubDir=" + subDir + "\r\n";
-  text += std::string("Title=") + kTitle + "\r\nVersion=" + kVersion + "\r\n";
-  if (!files.empty()) text += "file=" + files + "\r\n";
-  return text;
-}
-
-std::string Caption(const char* title = kTitle, const char* version = kVersion) {
-  return Printf(kDialogCaption, title, version);
-}
-
-// A fixture with the sample files, update.ini as given, and the product
-// registered at root\installed (made, empty).
-struct Sample {
-  Fixture fixture;
-  std::string installed;
-
-  Sample(Context& c, ProfileIn where, const std::string& subDir = "",
-         const std::string& files = kFileList)
-      : fixture(c.root), installed(c.root + "\\installed") {
-    fixture.AddFiles(kDelivered);
-    fixture.AddFile(kUnlisted.path, kUnlisted.bytes);
-    fixture.AddProfile(Profile(Guid(c), subDir, files), where);
-    MakeFolders(installed);
-    fixture.Register(HKEY_LOCAL_MACHINE, Guid(c), installed);
-  }
-};
-
-// --- Expectations --------------------------------------------------------------
-
-void Expect(bool condition, const std::string& message) {
-  if (!condition) throw Failure(message);
-}
-
-void ExpectEqual(const std::string& got, const std::string& expected, const char* what) {
-  Expect(got == expected, Printf("%s: expected \"%s\", got \"%s\"", what, expected.c_str(),
-                                 got.c_str()));
-}
-
-// Waits for the destination dialog and checks every text on it.
-HWND ExpectDialog(UpdaterProcess& p, const std::string& caption, const std::string& folder) {
-  HWND dialog = p.WaitWindowCaption("destination dialog", caption);
-  ExpectEqual(ItemText(dialog, kFolderField), folder, "folder field");
-  ExpectEqual(ItemText(dialog, IDOK), "OK", "OK button");
-  ExpectEqual(ItemText(dialog, IDCANCEL), "ｷｬﾝｾﾙ", "Cancel button");
-  ExpectEqual(ItemText(dialog, kBrowseButton), "参照...", "browse button");
-  std::vector<std::string> statics = StaticTexts(dialog);
-  Expect(statics == std::vector<std::string>{kFolderLabel, kDialogHint},
-         "static texts of the dialog:\n" + Describe(dialog));
-  Expect(DefaultButton(dialog) == IDCANCEL,
-         Printf("default button should be Cancel (2), is %d", DefaultButton(dialog)));
-  return dialog;
-}
-
-// Waits for a message box and checks its caption and text (static 0xFFFF).
-HWND ExpectBox(UpdaterProcess& p, const char* what, const std::string& caption,
-               const std::string& text) {
-  HWND box = p.WaitWindowCaption(what, caption);
-  ExpectEqual(ItemText(box, 0xFFFF), text, what);
-  return box;
-}
-
-void Answer(UpdaterProcess& p, HWND window, int id, const char* what) {
-  Press(window, id);
-  p.WaitGone(window, what);
-}
-
-void ExpectExitCodeZero(DWORD code) {
-  Expect(code == 0, Printf("exit code should be 0, is %lu", code));
-}
-
-// The destination holds exactly the sample files, byte for byte.
-void ExpectDelivered(const std::string& destination) {
-  std::vector<std::string> expected;
-  for (const SampleFile& f : kDelivered) expected.push_back(f.path);
-  std::sort(expected.begin(), expected.end());
-  std::vector<std::string> got = ListTree(destination);
-  std::string listing;
-  for (const std::string& name : got) listing += "    " + name + "\n";
-  Expect(got == expected, "files in " + destination + ":\n" + listing);
-  for (const SampleFile& f : kDelivered) {
-    std::optional<std::string> bytes = ReadWholeFile(destination + "\\" + f.path);
-    Expect(bytes && *bytes == std::string(f.bytes),
-           Printf("%s\\%s differs from the update's file", destination.c_str(), f.path));
-  }
-}
-
-// OK in the dialog, then the completion box, then a silent end.
-void ConfirmAndFinish(UpdaterProcess& p, HWND dialog, const std::string& caption) {
-  Press(dialog, IDOK);
-  HWND done = ExpectBox(p, "completion box", caption, kDone);
-  Answer(p, done, IDOK, "completion box");
-  ExpectExitCodeZero(p.WaitExitSilently("the completion box"));
-}
 
 // --- Scenarios -------------------------------------------------------------------
 
@@ -370,81 +235,6 @@ void BrowseVirtualItem(Context& c) {
   ExpectExitCodeZero(p.WaitExitSilently("Cancel"));
 }
 
-// Waits for the prompt about the missing update.ini and checks its buttons.
-HWND ExpectOpenPrompt(UpdaterProcess& p, int which) {
-  std::string what = Printf("prompt %d for update.ini", which);
-  HWND prompt = ExpectBox(p, what.c_str(), kOpenPromptCaption, kOpenPrompt);
-  for (int id : {IDABORT, IDRETRY, IDIGNORE}) {
-    Expect(ItemEnabled(prompt, id), Printf("%s has no button %d:\n", what.c_str(), id) +
-                                        Describe(prompt));
-  }
-  return prompt;
-}
-
-// Each of the five lookups asks; after Ignore the defaults stand, and the
-// default product is not installed.
-void NoProfileIgnore(Context& c) {
-  Fixture f(c.root);
-  f.AddFiles(kDelivered);
-  UpdaterProcess p(c.updater, f.updateFolder());
-  for (int i = 1; i <= 5; ++i) {
-    HWND prompt = ExpectOpenPrompt(p, i);
-    Answer(p, prompt, IDIGNORE, "prompt for update.ini");
-  }
-  HWND box = ExpectBox(p, "not-found box", kErrorCaption, Printf(kNotFound, kDefaultTitle));
-  Answer(p, box, IDOK, "not-found box");
-  HWND dialog = ExpectDialog(p, Caption(kDefaultTitle, kDefaultVersion), ProgramFilesDir());
-  Press(dialog, IDCANCEL);
-  ExpectExitCodeZero(p.WaitExitSilently("Cancel"));
-}
-
-// Retry after the file has appeared reads it: no more prompts.
-void NoProfileRetry(Context& c) {
-  Sample s(c, ProfileIn::Nowhere);
-  UpdaterProcess p(c.updater, s.fixture.updateFolder());
-  HWND prompt = ExpectOpenPrompt(p, 1);
-  s.fixture.AddProfile(Profile(Guid(c), "", kFileList), ProfileIn::LooseFile);
-  Answer(p, prompt, IDRETRY, "prompt for update.ini");
-  HWND dialog = ExpectDialog(p, Caption(), s.installed);
-  ConfirmAndFinish(p, dialog, Caption());
-  ExpectDelivered(s.installed);
-}
-
-void NoProfileAbort(Context& c) {
-  Fixture f(c.root);
-  UpdaterProcess p(c.updater, f.updateFolder());
-  HWND prompt = ExpectOpenPrompt(p, 1);
-  Answer(p, prompt, IDABORT, "prompt for update.ini");
-  HWND box = p.WaitWindow("error box");
-  std::string caption = WindowText(box);
-  std::string text = ItemText(box, 0xFFFF);
-  const std::string head = kAbortErrorHead, tail = kAbortErrorTail;
-  bool shaped = text.size() > head.size() + tail.size() && text.compare(0, head.size(), head) == 0 &&
-                text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-  std::string code = shaped ? text.substr(head.size(), text.size() - head.size() - tail.size()) : "";
-  Expect(shaped && !code.empty() &&
-             code.find_first_not_of("0123456789abcdef") == std::string::npos,
-         "error box text: \"" + text + "\"");
-  Expect(caption == "エラー" || caption == "Error", "error box caption: \"" + caption + "\"");
-  c.notes.push_back("error box caption \"" + caption + "\", code 0x" + code);
-  Answer(p, box, IDOK, "error box");
-  ExpectExitCodeZero(p.WaitExitSilently("the error box"));
-}
-
-// A second start while the first one's dialog is open ends at once.
-void SecondInstance(Context& c) {
-  Sample s(c, ProfileIn::PakStored);
-  UpdaterProcess first(c.updater, s.fixture.updateFolder());
-  HWND dialog = ExpectDialog(first, Caption(), s.installed);
-  {
-    UpdaterProcess second(c.updater, s.fixture.updateFolder());
-    ExpectExitCodeZero(second.WaitExitSilently("a second start"));
-  }
-  Expect(IsWindowVisible(dialog), "the first run's dialog went away");
-  Press(dialog, IDCANCEL);
-  ExpectExitCodeZero(first.WaitExitSilently("Cancel"));
-}
-
 // Without a "file" value there is nothing to copy; OK still ends with the
 // completion box.
 void EmptyFileList(Context& c) {
@@ -453,23 +243,6 @@ void EmptyFileList(Context& c) {
   HWND dialog = ExpectDialog(p, Caption(), s.installed);
   ConfirmAndFinish(p, dialog, Caption());
   Expect(ListTree(s.installed).empty(), "files delivered from an empty list");
-}
-
-// A destination below a file cannot be made: the user hears which items
-// were not delivered instead of being told the update ended.
-void DeliveryFails(Context& c) {
-  Sample s(c, ProfileIn::PakStored);
-  WriteWholeFile(c.root + "\\blocker", "a file where a folder would go");
-  UpdaterProcess p(c.updater, s.fixture.updateFolder());
-  HWND dialog = ExpectDialog(p, Caption(), s.installed);
-  std::string target = c.root + "\\blocker\\dest";
-  TypeInto(dialog, kFolderField, target);
-  Press(dialog, IDOK);
-  HWND box = ExpectBox(p, "delivery error box", kErrorCaption,
-                       std::string(kNotDelivered) + "readme.txt\n表示設定.dat\nソフト");
-  Expect(!Exists(target), "the destination below a file exists");
-  Answer(p, box, IDOK, "error box");
-  ExpectExitCodeZero(p.WaitExitSilently("the error box"));
 }
 
 const std::vector<Scenario> kScenarios = {
@@ -505,16 +278,19 @@ const std::vector<Scenario> kScenarios = {
     {"browse-pick", "a folder picked in the browser receives the files", BrowsePick},
     {"browse-cancel", "cancelling the browser restores the destination", BrowseCancel},
     {"browse-virtual-item", "the computer node greys the browser's OK", BrowseVirtualItem},
-    {"no-profile-ignore", "update.ini missing, Ignore five times", NoProfileIgnore},
-    {"no-profile-retry", "update.ini appears before Retry", NoProfileRetry},
-    {"no-profile-abort", "update.ini missing, Abort: the error box", NoProfileAbort},
-    {"second-instance", "a second start while the dialog is open", SecondInstance},
     {"empty-file-list", "no file value: only the completion box", EmptyFileList},
-    {"delivery-fails", "a destination that cannot be made: the error box", DeliveryFails},
 };
 
 }  // namespace
 
-const std::vector<Scenario>& AllScenarios() { return kScenarios; }
+const std::vector<Scenario>& AllScenarios() {
+  static const std::vector<Scenario> all = [] {
+    std::vector<Scenario> rows = kScenarios;
+    const std::vector<Scenario>& faults = FaultScenarios();
+    rows.insert(rows.end(), faults.begin(), faults.end());
+    return rows;
+  }();
+  return all;
+}
 
 }  // namespace e2e
