@@ -8,6 +8,8 @@
 #   running under Wine       wine wine64 wine32:i386, the ja_JP.UTF-8 locale
 #                            (code page 932), IPA fonts
 #   GUI tests and demo       xvfb xdotool x11-utils imagemagick
+#   benchmarks               libbenchmark-dev, libphysfs-dev (the comparison
+#                            only), valgrind (profiling a missed goal)
 set -euo pipefail
 
 packages=(
@@ -18,6 +20,7 @@ packages=(
     wine wine64 wine32:i386
     locales fonts-ipafont-gothic
     xvfb xdotool x11-utils imagemagick
+    libbenchmark-dev libphysfs-dev valgrind
 )
 
 # One dpkg-query for the lot: prints each package that is not fully installed.
