@@ -9,7 +9,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <iconv.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -480,34 +479,23 @@ void FileFind::Close() {
   handle_ = nullptr;
 }
 
-// A region of whole pages; its size sits in a page of its own before it, so
-// that the release needs only the address, as VirtualFree does.
+// Zeroed memory that the release frees by its address alone, as VirtualFree
+// does. It comes from the C library's heap rather than a mapping of its own:
+// the lookup takes a directory block per candidate archive, and fresh pages
+// cost a fault each (about 10 us apiece on our virtual machines: a 500 KB
+// directory took 1.4 ms more than zlib alone needs to inflate it), while the
+// heap hands the same pages back from one lookup to the next.
 void* VirtualAllocate(std::size_t size) {
   if (size == 0) {
     tLastError = 87;  // ERROR_INVALID_PARAMETER
     return nullptr;
   }
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  if (size > SIZE_MAX - 2 * page) {
-    tLastError = kErrorNotEnoughMemory;
-    return nullptr;
-  }
-  const std::size_t total = ((size + page - 1) / page + 1) * page;
-  void* base = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (base == MAP_FAILED) {
-    tLastError = kErrorNotEnoughMemory;
-    return nullptr;
-  }
-  *static_cast<std::size_t*>(base) = total;
-  return static_cast<char*>(base) + page;
+  void* block = std::calloc(size, 1);
+  if (block == nullptr) tLastError = kErrorNotEnoughMemory;
+  return block;
 }
 
-void VirtualRelease(void* address) {
-  if (address == nullptr) return;
-  const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-  char* base = static_cast<char*>(address) - page;
-  ::munmap(base, *reinterpret_cast<std::size_t*>(base));
-}
+void VirtualRelease(void* address) { std::free(address); }
 
 // glibc does not know the I64 size prefix (it would read the I as a flag and
 // the arguments would go out of step): it becomes ll before formatting.
