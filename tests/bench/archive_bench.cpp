@@ -293,34 +293,46 @@ void RegisterProfile(const Update& u) {
   });
 }
 
+// A read of this size moves as fast as the machine's memory lets it, and
+// that changes from second to second on a shared machine: the two reads
+// take turns in every iteration, and each keeps its fastest.
 void RegisterStored(const Stored& s) {
   const uint32_t size = s.parts.record.size;
   const std::string n = "/" + std::to_string(size >> 20) + "MiB";
-  Register("stored_read" + n, [&s, size](benchmark::State& state) {
+  Register("stored_read_and_fread" + n, [&s, size](benchmark::State& state) {
     fs::current_path(s.folder);
     std::vector<unsigned char> out(size);
-    for (auto _ : state) {
+    const auto pakRead = [&] {
       KvArchive file;
-      if (!file.Open(kStoredName, OpenRead) || file.Read(size, out.data()) != size) {
-        state.SkipWithError("open or read failed");
-        break;
-      }
-      benchmark::DoNotOptimize(out.data());
-    }
-  });
-  Register("fread" + n, [&s, size](benchmark::State& state) {
-    std::vector<unsigned char> out(size);
-    for (auto _ : state) {
+      return file.Open(kStoredName, OpenRead) && file.Read(size, out.data()) == size;
+    };
+    const auto plainRead = [&] {
       std::FILE* f = std::fopen(s.pakPath.c_str(), "rb");
-      const bool ok = f != nullptr && std::fseek(f, static_cast<long>(s.parts.entryStart), SEEK_SET) == 0 &&
+      const bool ok = f != nullptr &&
+                      std::fseek(f, static_cast<long>(s.parts.entryStart), SEEK_SET) == 0 &&
                       std::fread(out.data(), 1, size, f) == size;
       if (f != nullptr) std::fclose(f);
-      if (!ok) {
-        state.SkipWithError("fread failed");
-        break;
+      return ok;
+    };
+    double best[2] = {1e30, 1e30};  // seconds: the archive layer, fread
+    bool first = true;
+    for (auto _ : state) {
+      for (int k = 0; k < 2; ++k) {
+        const int which = first ? k : 1 - k;
+        const auto t0 = std::chrono::steady_clock::now();
+        const bool ok = which == 0 ? pakRead() : plainRead();
+        const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        if (!ok) {
+          state.SkipWithError("read failed");
+          return;
+        }
+        best[which] = std::min(best[which], t);
       }
+      first = !first;
       benchmark::DoNotOptimize(out.data());
     }
+    state.counters["pak_ms"] = best[0] * 1e3;
+    state.counters["fread_ms"] = best[1] * 1e3;
   });
 }
 
