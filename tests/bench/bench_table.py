@@ -32,17 +32,19 @@ with open(os.path.join(results, "archive_bench.json")) as f:
     for b in json.load(f)["benchmarks"]:
         if b.get("error_occurred"):
             sys.exit(f"bench_table: {b['name']} failed: {b.get('error_message')}")
+        base = re.sub(r"/repeats:\d+|/real_time|/iterations:\d+", "", b["run_name"])
+        if b.get("aggregate_name") == "median" and "ratio" in b:
+            times[base + ":ratio"] = b["ratio"]  # the paired figure: median of medians
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "min":
             continue
-        base = re.sub(r"/repeats:\d+|/real_time|/iterations:\d+", "", b["run_name"])
         if b.get("run_type") != "aggregate" and base in times:
             continue
         scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b["time_unit"]]
         times[base] = b["real_time"] * scale
         if "records" in b:
             records[base] = b["records"]
-        for c in ("pak_ms", "fread_ms"):
-            if c in b:
+        for c in ("pak_ms", "fread_ms", "ratio"):
+            if c in b and base + ":" + c not in times:
                 times[base + ":" + c] = b[c]
 
 counts = sorted({int(k.split("/")[1]) for k in times if k.startswith("pak_open_read/")})
@@ -65,11 +67,14 @@ for n in counts:
     row("  of it: the rest, by difference (file search, opens, entry buffer)",
         ms(total - d - rec - e), None)
 
+# The paired figure: the median over the repetitions of the median of each
+# repetition's per-turn ratios; the times are the fastest turns.
 for key in [k for k in times if k.startswith("stored_read_and_fread/") and ":" not in k]:
     size = key.split("/")[1]
-    s, fr = t(key + ":pak_ms"), t(key + ":fread_ms")
-    row(f"stored entry of {size} read whole (Open + Read), vs fopen + fread, taking turns",
-        f"{ms(s)} vs {ms(fr)}", s / fr, "≤ 1.05", s / fr <= 1.05)
+    s, fr, r = t(key + ":pak_ms"), t(key + ":fread_ms"), t(key + ":ratio")
+    row(f"stored entry of {size} read whole (Open + Read), vs fopen + fread, taking turns "
+        "(median of the turns' ratios; fastest times)", f"{ms(s)} vs {ms(fr)}", r, "≤ 1.05",
+        r <= 1.05)
 
 prof = [k for k in times if k.startswith("profile_lookups/")]
 for key in prof:
