@@ -1,23 +1,16 @@
 // inflate.cpp: drives zlib (inflateInit_, inflate, inflateEnd) over a file
-// object, the input through one buffer of at most 64 KiB, the output
-// straight into the caller's buffer.
+// object, the input through one 4096-byte buffer, the output straight into
+// the caller's buffer.
 #include "archive/inflate.h"
 
 #include <zlib.h>
-
-#include <memory>
 
 #include "archive/kvarchive.h"
 #include "text/exceptions.h"
 
 namespace {
 
-// Each inflate call starts a new output run, and zlib takes matches that
-// reach back before it from its window copy, the slow path; each piece is
-// also one read of the file. With 4096-byte pieces a 1 MiB text took a
-// third longer than one inflate of the whole stream, with 64 KiB pieces
-// about 3 % (tests/bench, entry_inflate against zlib_entry).
-constexpr uint32_t kInputStep = 64 * 1024;
+constexpr uint32_t kInputStep = 4096;
 
 [[noreturn]] void ThrowInflateFailure() { throw KvErrorException("データ解凍に失敗しました。"); }
 
@@ -45,9 +38,7 @@ class InflateStream {
 // Only the bytes Read delivered are handed to zlib: a read that delivers
 // fewer than asked means the file ended inside the stream, a failure.
 uint32_t Inflate(KvArchive& file, uint32_t packedSize, void* out, uint32_t outSize) {
-  const uint32_t room = packedSize < kInputStep ? (packedSize > 0 ? packedSize : 1) : kInputStep;
-  std::unique_ptr<unsigned char[]> buffer(new unsigned char[room]);
-  unsigned char* const input = buffer.get();
+  unsigned char input[kInputStep];
   uint32_t remaining = packedSize;  // bytes of the stream not yet read
 
   uint32_t want = remaining < kInputStep ? remaining : kInputStep;
