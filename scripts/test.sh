@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds and runs every test: the native unit
 # tests (with AddressSanitizer and UBSan), the Windows build's unit tests and
-# end-to-end tests under Wine on a virtual display, then the fuzz targets.
+# end-to-end tests under Wine on a virtual display, then the fuzz targets and
+# a short run of the benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,3 +32,7 @@ fi
 bash scripts/with-display.sh ctest --preset "$tests"
 
 bash tests/fuzz/ci.sh
+
+# The benchmarks on small archives, once: that they still build and run (the
+# figures are scripts/bench.sh's, on a quiet machine).
+bash scripts/bench.sh --smoke
