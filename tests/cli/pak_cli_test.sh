@@ -115,8 +115,10 @@ for version in 0 1 2 3; do
     # cat in a folder holding only the archive: exactly as the updater reads.
     cp "$tag/a.pak" "$tag/only/"
     while read -r f; do
-      (cd "$tag/only" && "${runner[@]}" "$PAK" cat "${f//\//\\}" >../cat.out 2>../cat.err)
-      cmp -s "$tag/cat.out" "src/$f" || fail "$tag: cat $f differs: $(head -c 200 "$tag/cat.err")"
+      status=0
+      (cd "$tag/only" && "${runner[@]}" "$PAK" cat "${f//\//\\}" >../cat.out 2>../cat.err) || status=$?
+      cmp -s "$tag/cat.out" "src/$f" ||
+        fail "$tag: cat $f differs (status $status, $(wc -c <"$tag/cat.out") bytes: $(head -c 60 "$tag/cat.out" | od -An -c | head -2 | tr -s ' ')): $(head -c 200 "$tag/cat.err")"
     done < <(cat_names)
 
     # Same inputs, same bytes.
