@@ -100,6 +100,16 @@ std::string WriteUpdatePak(const std::vector<pak::InputEntry>& entries) {
   return pak::WriteArchive(entries, options);
 }
 
+Options ParseOptions(int argc, char** argv) {
+  Options o;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--smoke") == 0) o.smoke = true;
+    else if (std::strncmp(argv[i], "--work=", 7) == 0) o.work = argv[i] + 7;
+    else o.rest.push_back(argv[i]);
+  }
+  return o;
+}
+
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) throw std::runtime_error("cannot create " + path);

@@ -34,6 +34,16 @@ std::vector<pak::InputEntry> UpdateEntries(uint32_t count);
 // by default (the directory and the names' words scrambled).
 std::string WriteUpdatePak(const std::vector<pak::InputEntry>& entries);
 
+// The options every benchmark program takes: --smoke (small archives, a
+// check that it still runs) and --work=DIR (where the archives are written).
+// Every other argument, argv[0] first, is left in rest.
+struct Options {
+  bool smoke = false;
+  std::string work = "bench-work";
+  std::vector<char*> rest;
+};
+Options ParseOptions(int argc, char** argv);
+
 // Writes bytes to a file anew; throws std::runtime_error when it cannot.
 void WriteFile(const std::string& path, const std::string& bytes);
 

@@ -64,12 +64,9 @@ bool ZlibInflate(const std::string& packed, unsigned char* out, uint32_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool smoke = false;
-  fs::path work = "bench-work";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
-    else if (std::strncmp(argv[i], "--work=", 7) == 0) work = argv[i] + 7;
-  }
+  const bench::Options options = bench::ParseOptions(argc, argv);
+  const bool smoke = options.smoke;
+  fs::path work = options.work;
   const uint32_t count = smoke ? 1000 : 10000;
   const uint32_t storedSize = smoke ? 1u << 20 : 64u << 20;
   const int repeats = smoke ? 3 : 21;

@@ -79,12 +79,9 @@ int Child(const char* folder) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return Child(argv[2]);
-  bool smoke = false;
-  fs::path work = "bench-work";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
-    else if (std::strncmp(argv[i], "--work=", 7) == 0) work = argv[i] + 7;
-  }
+  const bench::Options options = bench::ParseOptions(argc, argv);
+  const bool smoke = options.smoke;
+  const fs::path work = options.work;
   const uint32_t count = smoke ? 1000 : 10000;
   const uint32_t size = smoke ? 16u << 20 : 256u << 20;
   const fs::path folder = fs::absolute(work) / "peak";

@@ -24,28 +24,16 @@ namespace {
 // Every file (with its bytes) and folder (without) below a root.
 using Tree = std::map<std::string, std::optional<std::string>>;
 
-void SnapshotInto(const std::string& folder, Tree& tree) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    std::string path = folder + "\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree[path] = std::nullopt;
-      SnapshotInto(path, tree);
-    } else {
-      std::optional<std::string> bytes = ReadWholeFile(path);
-      tree[path] = bytes ? *bytes : std::string("<unreadable>");
-    }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
 Tree Snapshot(const std::string& root) {
   Tree tree;
-  SnapshotInto(root, tree);
+  WalkTree(root, [&](const std::string& path, bool isFolder) {
+    if (isFolder) {
+      tree[path] = std::nullopt;
+      return;
+    }
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    tree[path] = bytes ? *bytes : std::string("<unreadable>");
+  });
   return tree;
 }
 

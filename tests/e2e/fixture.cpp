@@ -26,23 +26,6 @@ std::string ParentOf(const std::string& path) {
   return last ? std::string(start, last) : std::string();
 }
 
-void ListInto(const std::string& folder, const std::string& prefix,
-              std::vector<std::string>& out) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ListInto(folder + "\\" + name, prefix + name + "\\", out);
-    } else {
-      out.push_back(prefix + name);
-    }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
 }  // namespace
 
 void RemoveTree(const std::string& path) {
@@ -95,9 +78,27 @@ bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+void WalkTree(const std::string& folder,
+              const std::function<void(const std::string& path, bool isFolder)>& visit) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    std::string path = folder + "\\" + name;
+    const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    visit(path, isFolder);
+    if (isFolder) WalkTree(path, visit);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
 std::vector<std::string> ListTree(const std::string& folder) {
   std::vector<std::string> out;
-  ListInto(folder, "", out);
+  WalkTree(folder, [&](const std::string& path, bool isFolder) {
+    if (!isFolder) out.push_back(path.substr(folder.size() + 1));
+  });
   std::sort(out.begin(), out.end());
   return out;
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,10 @@ void MakeFolders(const std::string& path);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
+// Calls visit(path, isFolder) for every file and folder below `folder`, a
+// folder before what it holds; paths are `folder` joined with the names.
+void WalkTree(const std::string& folder,
+              const std::function<void(const std::string& path, bool isFolder)>& visit);
 // Every file below `folder`, as paths relative to it, sorted.
 std::vector<std::string> ListTree(const std::string& folder);
 // The Program Files folder as the registry of this system names it.
