@@ -112,13 +112,6 @@ benchmark::internal::Benchmark* Register(const std::string& name,
       ->ReportAggregatesOnly(true);
 }
 
-bool ZlibInflate(const std::string& packed, unsigned char* out, uint32_t size) {
-  uLongf length = size;
-  return uncompress(out, &length, reinterpret_cast<const Bytef*>(packed.data()),
-                    static_cast<uLong>(packed.size())) == Z_OK &&
-         length == size;
-}
-
 // zlib alone fed the stream from memory in pieces of `piece` bytes into one
 // output buffer, as Inflate feeds it from the file (4096 bytes a piece): the
 // floor for a reader built that way.
@@ -149,7 +142,8 @@ constexpr uint32_t kInflatePiece = 4096;
 
 // zlib alone on the stream: in one call (piece 0) or fed in pieces.
 bool ZlibAlone(const std::string& packed, unsigned char* out, uint32_t size, uint32_t piece) {
-  return piece == 0 ? ZlibInflate(packed, out, size) : ZlibInflatePieces(packed, out, size, piece);
+  return piece == 0 ? bench::ZlibInflate(packed, out, size)
+                    : ZlibInflatePieces(packed, out, size, piece);
 }
 
 // A file object open on the archive as a plain file, as the lookup has it.
@@ -214,7 +208,7 @@ void RegisterUpdate(const Update& u) {
   Register("zlib_directory" + n, [&u](benchmark::State& state) {
     std::vector<unsigned char> directory(u.text.header.directorySize);
     for (auto _ : state) {
-      if (!ZlibInflate(u.text.packedDirectory, directory.data(), u.text.header.directorySize)) {
+      if (!bench::ZlibInflate(u.text.packedDirectory, directory.data(), u.text.header.directorySize)) {
         state.SkipWithError("zlib failed");
         break;
       }
@@ -324,7 +318,7 @@ void RegisterProfile(const Update& u) {
     std::vector<unsigned char> directory(u.profile.header.directorySize);
     for (auto _ : state) {
       for (int i = 0; i < 5; ++i) {
-        if (!ZlibInflate(u.profile.packedDirectory, directory.data(),
+        if (!bench::ZlibInflate(u.profile.packedDirectory, directory.data(),
                          u.profile.header.directorySize)) {
           state.SkipWithError("zlib failed");
           return;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <zlib.h>
+
 #include "archive/inflate.h"
 #include "archive/kvarchive.h"
 #include "archive/pak_format.h"
@@ -98,6 +100,13 @@ std::string WriteUpdatePak(const std::vector<pak::InputEntry>& entries) {
   options.keyBlock = pak::DefaultKeyBlock(entries);
   options.directoryKey = pak::DefaultDirectoryKey(entries);
   return pak::WriteArchive(entries, options);
+}
+
+bool ZlibInflate(const std::string& packed, unsigned char* out, uint32_t size) {
+  uLongf length = size;
+  return uncompress(out, &length, reinterpret_cast<const Bytef*>(packed.data()),
+                    static_cast<uLong>(packed.size())) == Z_OK &&
+         length == size;
 }
 
 Options ParseOptions(int argc, char** argv) {

@@ -44,6 +44,10 @@ struct Options {
 };
 Options ParseOptions(int argc, char** argv);
 
+// zlib alone: uncompress of a whole stream held in memory into size bytes;
+// true when it gave exactly size.
+bool ZlibInflate(const std::string& packed, unsigned char* out, uint32_t size);
+
 // Writes bytes to a file anew; throws std::runtime_error when it cannot.
 void WriteFile(const std::string& path, const std::string& bytes);
 

@@ -8,7 +8,6 @@
 //
 // Prints one line per figure: name, the fastest and the median of the
 // repeats, in nanoseconds, separated by tabs.
-#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -54,13 +53,6 @@ bool OpenAndRead(const char* name, std::vector<unsigned char>& out) {
          file.Read(static_cast<uint32_t>(out.size()), out.data()) == out.size();
 }
 
-bool ZlibInflate(const std::string& packed, unsigned char* out, uint32_t size) {
-  uLongf length = size;
-  return uncompress(out, &length, reinterpret_cast<const Bytef*>(packed.data()),
-                    static_cast<uLong>(packed.size())) == Z_OK &&
-         length == size;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,8 +87,8 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> directory(text.header.directorySize);
     // zlib alone: what the compiler and the machine give, without the system.
     Time(("zlib_inflates/" + n).c_str(), repeats, [&] {
-      return ZlibInflate(text.packedDirectory, directory.data(), text.header.directorySize) &&
-             ZlibInflate(text.packedEntry, textOut.data(), text.record.size);
+      return bench::ZlibInflate(text.packedDirectory, directory.data(), text.header.directorySize) &&
+             bench::ZlibInflate(text.packedEntry, textOut.data(), text.record.size);
     });
     fs::current_path(updateFolder);
     Time(("pak_open_read/" + n).c_str(), repeats, [&] { return OpenAndRead(bench::kTextName, textOut); });
@@ -120,7 +112,7 @@ int main(int argc, char** argv) {
       return find.First(pattern.c_str(), found);
     });
     Time(("zlib_directory/" + n).c_str(), repeats, [&] {
-      return ZlibInflate(text.packedDirectory, directory.data(), text.header.directorySize);
+      return bench::ZlibInflate(text.packedDirectory, directory.data(), text.header.directorySize);
     });
     {
       KvArchive file;
@@ -141,7 +133,7 @@ int main(int argc, char** argv) {
       });
     }
     Time(("zlib_entry/" + n).c_str(), repeats, [&] {
-      return ZlibInflate(text.packedEntry, textOut.data(), text.record.size);
+      return bench::ZlibInflate(text.packedEntry, textOut.data(), text.record.size);
     });
 
     fs::current_path(storedFolder);

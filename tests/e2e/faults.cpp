@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "fixture.h"
@@ -362,18 +363,15 @@ void LockedFile(Context& c) {
   HANDLE lock = CreateFileA((s.installed + "\\readme.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   Expect(lock != INVALID_HANDLE_VALUE, "cannot hold readme.txt open");
-  struct Closer {
-    HANDLE h;
-    ~Closer() { CloseHandle(h); }
-  } closer{lock};
+  // Released when the run is over, also when a failure unwinds first.
+  std::unique_ptr<void, decltype(&CloseHandle)> held(lock, &CloseHandle);
   TypeAndExpectNotDelivered(c, s, s.installed, "readme.txt");
   for (const SampleFile& f : kDelivered) {
     if (std::string(f.path) == "readme.txt") continue;
     std::optional<std::string> bytes = ReadWholeFile(s.installed + "\\" + f.path);
     Expect(bytes && *bytes == f.bytes, Printf("%s was not delivered", f.path));
   }
-  CloseHandle(closer.h);
-  closer.h = INVALID_HANDLE_VALUE;
+  held.reset();
   std::optional<std::string> readme = ReadWholeFile(s.installed + "\\readme.txt");
   Expect(readme && *readme == kOldReadme, "the locked readme.txt changed");
   untouched.Check();
