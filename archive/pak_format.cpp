@@ -54,9 +54,10 @@ uint32_t Le32(const unsigned char* p) {
 }
 
 // Room for n text bytes and their zero in name, keeping a buffer that is big
-// enough (one allocation for a whole directory scan of similar names).
+// enough (one allocation for a whole directory scan of similar names). A
+// string's capacity counts its zero: n bytes need a capacity above n.
 char* NameRoom(KvString& name, uint32_t n) {
-  if (name.data == nullptr || static_cast<uint32_t>(name.capacity) < n) {
+  if (name.data == nullptr || static_cast<uint32_t>(name.capacity) <= n) {
     name.Empty();
     name.Reserve(static_cast<int32_t>(n));
   }

@@ -6,6 +6,9 @@
 #include <string>
 
 #include "archive/encryption.h"
+#include "archive/kvarchive.h"
+#include "archive/records.h"
+#include "tests/unit/archive_fixtures.h"
 #include "tests/unit/test_support.h"
 #include "text/kvstring.h"
 
@@ -55,6 +58,36 @@ TEST(Regression, EncryptionTableOutlivesTheStaticDestructors) {
   ASSERT_EQ(EncryptionTable().size(), 2u);
   EXPECT_NE(dynamic_cast<KvNoEncryption*>(EncryptionTable()[0]), nullptr);
   EXPECT_NE(dynamic_cast<KvXorEncryption*>(EncryptionTable()[1]), nullptr);
+}
+
+// A directory scan keeps one name buffer while the names fit. A name of
+// exactly the buffer's capacity was once taken to fit: the string then held
+// as many bytes as its capacity, which leaves no room for its zero in what
+// the capacity promises. Each row is a record read after one whose name made
+// a buffer of capacity 64.
+TEST(Regression, RecordNameOfTheBufferCapacityGetsARoomierBuffer) {
+  const std::string first = kvfix::Record(std::string(40, 'a'), 0, 0, 0, 0, 0);
+  for (uint32_t n : {63u, 64u, 65u, 128u}) {
+    const std::string block = first + kvfix::Record(std::string(n, 'b'), 0, 0, 0, 0, 0);
+    for (bool inMemory : {true, false}) {
+      kvtest::ScratchFolder scratch;
+      KvArchive directory;
+      if (inMemory) {
+        directory.OpenMemory(block.data(), static_cast<uint32_t>(block.size()));
+      } else {
+        kvtest::WriteFile("dir.bin", block);
+        ASSERT_TRUE(directory.Open("dir.bin", OpenRead));
+      }
+      KvArchiveEntry entry;
+      entry.header.version = 1;
+      ASSERT_TRUE(entry.ReadEntry(directory));
+      ASSERT_EQ(entry.name.capacity, 64);
+      ASSERT_TRUE(entry.ReadEntry(directory)) << n;
+      EXPECT_EQ(entry.name.length, static_cast<int32_t>(n));
+      EXPECT_GT(entry.name.capacity, entry.name.length)
+          << n << (inMemory ? " bytes, from memory" : " bytes, from a file");
+    }
+  }
 }
 
 }  // namespace
