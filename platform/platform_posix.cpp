@@ -5,6 +5,7 @@
 // slashes. Names that differ only in case from an existing one are found, as
 // on a Windows file system.
 #include "platform/platform.h"
+#include "platform/collation.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -257,14 +258,9 @@ const char* PrevChar(const char* start, const char* p) {
 
 unsigned ActiveCodePage() { return 932; }
 
-int CompareNoCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    const int x = std::tolower(static_cast<unsigned char>(*a));
-    const int y = std::tolower(static_cast<unsigned char>(*b));
-    if (x != y) return x < y ? -1 : 1;
-    if (x == 0) return 0;
-  }
-}
+// lstrcmpiA is Windows' linguistic comparison under the user's locale; the
+// Japanese locale's order is modelled in collation.cpp.
+int CompareNoCase(const char* a, const char* b) { return CollateNoCase932(a, b); }
 
 uint32_t FileAttributes(const char* path) {
   std::string posix;
