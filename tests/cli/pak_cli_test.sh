@@ -248,5 +248,84 @@ if [ $ascii -eq 0 ]; then
 fi
 cd ..
 
+# --- the command line as people know it from other archivers.
+mkdir conv && cp -r src/data conv/data
+cd conv
+# An unknown option is an error, with one dash too: nothing is written, no
+# archive named after the option.
+one_line_error create -c x.pak data
+one_line_error create --level=x x.pak data
+one_line_error list -l a.pak
+one_line_error extract -x a.pak
+one_line_error --bogus
+[ -z "$(ls -- -c x.pak* 2>/dev/null)" ] || fail "an unknown option wrote $(ls -- -c x.pak* 2>/dev/null)"
+run 0 --version
+grep -q '^pak [0-9]' out.txt || fail "--version: $(cat out.txt)"
+for command in create list test extract cat; do
+  run 0 help $command
+  cp out.txt help.txt
+  grep -q "usage: pak $command" help.txt || fail "help $command: no usage line"
+  grep -q -- '--quiet' help.txt || fail "help $command: --quiet not described"
+  run 0 $command --help
+  cmp -s out.txt help.txt || fail "$command --help differs from help $command"
+done
+run 0 help create
+for option in --version --compress --key-block --directory-key --force; do
+  grep -q -- "^  $option .*[a-z]" out.txt || fail "help create: $option not described"
+done
+run 0 --help
+for command in create list test extract cat; do
+  grep -q "pak $command" out.txt || fail "--help: $command missing"
+done
+one_line_error help frobnicate
+# "--" ends the options: an archive may be named like an option.
+run 0 create --quiet -- -c.pak data
+[ -f ./-c.pak ] || fail "create -- -c.pak did not write -c.pak"
+# A summary line at the end; --quiet gives none.
+run 0 create plain.pak data
+grep -q '^created plain.pak: [0-9]* files, .* in, .* out, .* s$' out.txt || fail "create summary: $(cat out.txt)"
+run 0 create --quiet plain.pak data
+[ ! -s out.txt ] || fail "create --quiet printed: $(cat out.txt)"
+run 0 extract --quiet plain.pak quiet-out
+[ ! -s out.txt ] || fail "extract --quiet printed: $(cat out.txt)"
+run 0 extract plain.pak summary-out
+grep -q '^extracted plain.pak to summary-out: 8 files' out.txt || fail "extract summary: $(cat out.txt)"
+
+# An existing file that is no archive is never replaced, unless --force.
+printf '[update]\nGUID=x\n' >update.ini && cp update.ini update.orig
+one_line_error create update.ini data
+cmp -s update.ini update.orig || fail "create replaced a file that is no archive"
+grep -q -- '--force' err.txt || fail "refusal does not name --force: $(cat err.txt)"
+run 0 create --force --quiet update.ini data
+cmp -s update.ini update.orig && fail "create --force left the file as it was"
+cp plain.pak again.pak && run 0 create --quiet again.pak data/small.txt
+run 0 list again.pak
+[ "$(tr -d '\r' <out.txt | cut -f1)" = small.txt ] || fail "an existing archive was not replaced"
+mkdir adir && one_line_error create adir data
+
+# pak test: every entry read through the archive layer, each reported.
+run 0 create --compress --quiet packed.pak data
+run 0 test packed.pak
+[ "$(grep -c '	ok	compressed, zlib checksum matches' out.txt)" -eq 8 ] || fail "test: $(head -3 out.txt)"
+run 0 test plain.pak
+[ "$(grep -c '	ok	stored.*no checksum' out.txt)" -eq 8 ] || fail "test of stored entries: $(head -3 out.txt)"
+for kind in entry-stream-corrupt entry-past-end-v1 entry-size-bomb; do
+  fixture "$kind" "$kind.pak"
+  run 1 test "$kind.pak"
+  grep -q '^pak: entry .* failed: ' err.txt || fail "test $kind: no failing entry named: $(cat err.txt)"
+  grep -q '^a.txt	ok' out.txt || fail "test $kind: the sound entry a.txt not reported ok: $(cat out.txt)"
+done
+fixture version-4 notpak.pak
+one_line_error test notpak.pak
+
+# extract ARCHIVE DIR NAME...: only the entries (or folders) named.
+run 0 extract plain.pak chosen 'data/small.txt' 'DATA\CASE'
+found=$(cd chosen && find . -type f | LC_ALL=C sort | tr '\n' ' ')
+[ "$found" = "./data/case/AB.txt ./data/case/ab ./data/small.txt " ] || fail "extract NAME...: $found"
+run 1 extract plain.pak chosen2 data/small.txt data/nothere
+grep -q 'not in the archive: data/nothere' err.txt || fail "extract of a missing name: $(cat err.txt)"
+[ -f chosen2/data/small.txt ] || fail "extract with a missing name skipped the others"
+cd ..
+
 echo "pak_cli_test: $failures failures"
 [ $failures -eq 0 ]

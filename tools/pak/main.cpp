@@ -1,16 +1,17 @@
-// main.cpp: the pak tool, for the people who publish updates: create, list
-// and extract .pak archives of every version, and read a name exactly as
-// the updater opens it.
+// main.cpp: the pak tool, for the people who publish updates: create, list,
+// test and extract .pak archives of every version, and read a name exactly
+// as the updater opens it.
 //
-// Exit status: 0 on success; 1 with one line on standard error for bad
-// usage, a name not found, an archive that is broken or no pak, or any
-// entry that extract refused or could not write (the other entries are
-// still extracted).
+// Exit status: 0 on success; 1 with a line on standard error for bad usage,
+// a name not found, an archive that is broken or no pak, any entry that
+// extract or test refused or could not read or write (the other entries are
+// still done), or an interruption.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <set>
@@ -29,23 +30,22 @@
 #include "archive/records.h"
 #include "platform/platform.h"
 #include "text/exceptions.h"
+#include "tools/pak/pak_cli.h"
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
 #include "tools/pak/pak_reader.h"
 #include "tools/pak/pak_writer.h"
 
+#ifndef PAK_VERSION
+#define PAK_VERSION "1.1.0"
+#endif
+
 namespace {
 
 using paktool::ToolError;
 
-const char kUsage[] =
-    "usage: pak create [--version N] [--compress] [--key-block TEXT] [--directory-key N] "
-    "ARCHIVE PATH... | pak list ARCHIVE | pak extract ARCHIVE [DIR] | pak cat NAME";
-
-class UsageError : public ToolError {
- public:
-  using ToolError::ToolError;
-};
+using paktool::Invocation;
+using paktool::UsageError;
 
 // A path from the command line in the system's form: code page 932 with
 // backslashes ('/' is never a trail byte, so it can be replaced byte-wise).
@@ -78,19 +78,6 @@ void Fail(const std::string& message) {
   std::fprintf(stderr, "pak: %s\n", OneLine(message).c_str());
 }
 
-uint32_t ParseNumber(const std::string& text, const char* what, uint32_t highest) {
-  if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
-    throw UsageError(std::string("bad ") + what + ": " + text);
-  }
-  errno = 0;
-  char* end = nullptr;
-  const unsigned long long v = std::strtoull(text.c_str(), &end, 0);
-  if (errno != 0 || *end != '\0' || v > highest) {
-    throw UsageError(std::string("bad ") + what + ": " + text);
-  }
-  return static_cast<uint32_t>(v);
-}
-
 // Removes the file on destruction unless Keep() was called.
 class TemporaryFile {
  public:
@@ -120,59 +107,79 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return false;
 }
 
+// The reason the C runtime gave for the last failed call.
+std::string Reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+
+// Whether the file at path (system form) reads as a pak archive: a header of
+// a known version that the file holds whole.
+bool LooksLikePak(const std::string& path) {
+  QuietOpen = true;
+  KvArchive file;
+  const uint32_t attributes = plat::FileAttributes(path.c_str());
+  if (attributes == plat::kInvalidAttributes || (attributes & plat::kAttrDirectory) ||
+      !file.Open(path.c_str(), OpenRead) || file.InArchive()) {
+    return false;
+  }
+  KvArchiveHeader header;
+  return header.ReadHeader(file) && header.version <= 3;
+}
+
 // --- pak create
 
-int Create(const std::vector<std::string>& args) {
+int Create(const Invocation& inv) {
   uint32_t version = 3;
-  bool compress = false;
+  const bool compress = inv.Has("--compress");
   bool haveKeyBlock = false, haveDirectoryKey = false;
   std::string keyBlock;
   uint32_t directoryKey = 0;
-  std::size_t i = 0;
-  for (; i < args.size() && args[i].compare(0, 2, "--") == 0; ++i) {
-    const std::string& a = args[i];
-    if (a == "--") {
-      ++i;
-      break;
+  if (inv.Has("--version")) version = paktool::ParseNumber(inv.Value("--version"), "version", 3);
+  if (inv.Has("--key-block")) {
+    haveKeyBlock = true;
+    if (!paktool::ToArchiveText(inv.Value("--key-block"), keyBlock)) {
+      throw UsageError("key block has no code page 932 form");
     }
-    const bool takesValue = a == "--version" || a == "--key-block" || a == "--directory-key";
-    if (takesValue && i + 1 >= args.size()) throw UsageError(a + " needs a value");
-    if (a == "--version") {
-      version = ParseNumber(args[++i], "version", 3);
-    } else if (a == "--compress") {
-      compress = true;
-    } else if (a == "--key-block") {
-      haveKeyBlock = true;
-      if (!paktool::ToArchiveText(args[++i], keyBlock)) {
-        throw UsageError("key block has no code page 932 form");
-      }
-      if (keyBlock.size() > 256) throw UsageError("key block longer than 256 bytes");
-    } else if (a == "--directory-key") {
-      haveDirectoryKey = true;
-      directoryKey = ParseNumber(args[++i], "directory key", 0xFFFFFFFFu);
-    } else {
-      throw UsageError("unknown option " + a);
-    }
+    if (keyBlock.size() > 256) throw UsageError("key block longer than 256 bytes");
   }
-  if (args.size() - i < 2) throw UsageError(kUsage);
+  if (inv.Has("--directory-key")) {
+    haveDirectoryKey = true;
+    directoryKey = paktool::ParseNumber(inv.Value("--directory-key"), "directory key", 0xFFFFFFFFu);
+  }
   if (compress && version == 0) throw UsageError("version-0 archives cannot hold compressed entries");
   if ((haveKeyBlock || haveDirectoryKey) && version < 2) {
     throw UsageError("only versions 2 and 3 carry a key block and a directory key");
   }
-  const std::string archive = SystemPath(args[i]);
+  const std::string& typed = inv.operands[0];
+  const std::string archive = SystemPath(typed);
+  // An existing file that is no pak archive is the publisher's own (a
+  // profile, a document named by mistake): it is never replaced unasked.
+  const uint32_t existing = plat::FileAttributes(archive.c_str());
+  if (existing != plat::kInvalidAttributes) {
+    if (existing & plat::kAttrDirectory) throw ToolError(typed + " is a folder, not an archive");
+    if (!inv.Has("--force") && !LooksLikePak(archive)) {
+      throw ToolError(typed + " exists and is not a pak archive; nothing written (--force replaces it)");
+    }
+  }
 #ifdef _WIN32
   const std::string skip = plat::FullPathName(archive.c_str());
 #else
-  const std::string skip = args[i];
+  const std::string skip = typed;
 #endif
 
+  paktool::Progress progress("reading", inv.quiet);
   std::vector<paktool::InputFile> files;
-  for (std::size_t p = i + 1; p < args.size(); ++p) paktool::CollectInputs(args[p], skip, files);
+  for (std::size_t p = 1; p < inv.operands.size(); ++p) {
+    paktool::CollectInputs(inv.operands[p], skip, files);
+  }
+  progress.SetTotal(files.size());
 
   std::vector<pak::InputEntry> entries;
   entries.reserve(files.size());
+  uint64_t bytesIn = 0;
   for (const paktool::InputFile& f : files) {
+    paktool::StopIfInterrupted();
     entries.emplace_back(f.name, paktool::ReadInput(f), compress);
+    bytesIn += entries.back().bytes.size();
+    progress.Add(1, entries.back().bytes.size(), 0);
   }
   std::sort(entries.begin(), entries.end(), [](const pak::InputEntry& a, const pak::InputEntry& b) {
     return paktool::NameBefore(a.name, b.name);
@@ -208,23 +215,26 @@ int Create(const std::vector<std::string>& args) {
   } catch (const std::invalid_argument& e) {
     throw ToolError(e.what());
   }
+  paktool::StopIfInterrupted();
 
   TemporaryFile temporary(archive + ".pak-new");
   if (!WriteWholeFile(temporary.Path(), bytes)) {
-    throw ToolError("cannot write " + args[i] + ".pak-new");
+    throw ToolError("cannot write " + typed + ": " + Reason(errno));
   }
+  paktool::StopIfInterrupted();
   if (!plat::MoveReplacing(temporary.Path().c_str(), archive.c_str())) {
-    throw ToolError("cannot replace " + args[i]);
+    throw ToolError("cannot replace " + typed + ": " + Reason(errno));
   }
   temporary.Keep();
+  progress.Add(0, 0, bytes.size());
+  progress.Summary("created " + typed);
   return 0;
 }
 
 // --- pak list
 
-int List(const std::vector<std::string>& args) {
-  if (args.size() != 1) throw UsageError(kUsage);
-  paktool::PakReader reader(SystemPath(args[0]));
+int List(const Invocation& inv) {
+  paktool::PakReader reader(SystemPath(inv.operands[0]));
   bool allShown = true;
   for (const KvArchiveEntry& r : reader.Records()) {
     std::string name;
@@ -240,25 +250,148 @@ int List(const std::vector<std::string>& args) {
   return 0;
 }
 
+// Hands the bytes of record i to sink, as a read of the whole entry
+// delivers them. Throws what the archive layer throws for a broken entry.
+void ReadEntryInto(paktool::PakReader& reader, std::size_t i,
+                   const std::function<void(const char*, std::size_t)>& sink) {
+  const std::string bytes = reader.ReadEntry(i);
+  sink(bytes.data(), bytes.size());
+}
+
+// Why reading an entry failed, for any failure but an interruption: a
+// broken entry, a failed allocation, a failed write. One entry's failure
+// never ends the run.
+std::string EntryFailure(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const paktool::Interruption&) {
+    throw;
+  } catch (const ToolError& e) {
+    return e.what();
+  } catch (const KvErrorException& e) {
+    return Shown(e.message.Text());
+  } catch (const KvException& e) {
+    return "archive error, code " + std::to_string(e.code);
+  } catch (uint32_t status) {
+    return status == kStatusNoMemory ? "not enough memory" : "archive error, status " + std::to_string(status);
+  } catch (const std::bad_alloc&) {
+    return "not enough memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown failure";
+  }
+}
+
 // --- pak extract
 
-int Extract(const std::vector<std::string>& args) {
-  if (args.empty() || args.size() > 2) throw UsageError(kUsage);
-  paktool::PakReader reader(SystemPath(args[0]));
-  std::string dir = SystemPath(args.size() == 2 ? args[1] : ".");
+// The entries named on the command line: an entry is chosen by its own
+// name or by the name of a folder above it, in any case, with \ or /.
+class Selection {
+ public:
+  explicit Selection(const std::vector<std::string>& names) {
+    for (const std::string& n : names) {
+      std::string ansi = SystemPath(n);
+      while (!ansi.empty() && ansi.back() == '\\') ansi.pop_back();
+      wanted_.push_back(paktool::FoldedName(ansi));
+      typed_.push_back(n);
+    }
+    used_.assign(wanted_.size(), false);
+  }
+  bool All() const { return wanted_.empty(); }
+  bool Chooses(const std::string& name) {
+    if (wanted_.empty()) return true;
+    std::string folded = paktool::FoldedName(name);
+    for (char& c : folded) {
+      if (c == '/') c = '\\';  // never a trail byte
+    }
+    bool chosen = false;
+    for (std::size_t k = 0; k < wanted_.size(); ++k) {
+      const std::string& w = wanted_[k];
+      // w is whole characters, so the byte after it begins a character.
+      if (folded == w || (folded.size() > w.size() && folded.compare(0, w.size(), w) == 0 &&
+                          folded[w.size()] == '\\')) {
+        used_[k] = true;
+        chosen = true;
+      }
+    }
+    return chosen;
+  }
+  // The names that chose nothing.
+  std::vector<std::string> Unused() const {
+    std::vector<std::string> out;
+    for (std::size_t k = 0; k < wanted_.size(); ++k) {
+      if (!used_[k]) out.push_back(typed_[k]);
+    }
+    return out;
+  }
+
+ private:
+  std::vector<std::string> wanted_;
+  std::vector<std::string> typed_;
+  std::vector<bool> used_;
+};
+
+// A name beside target for writing it first: target.pak-part, or with a
+// number when a file of that name is there already.
+std::string PartName(const std::string& target) {
+  std::string candidate = target + ".pak-part";
+  for (int n = 1; plat::FileAttributes(candidate.c_str()) != plat::kInvalidAttributes; ++n) {
+    candidate = target + ".pak-part" + std::to_string(n);
+  }
+  return candidate;
+}
+
+// Writes record i to target (system form) under a temporary name and moves
+// it into place: an interrupted or failed write never leaves a truncated
+// file under the entry's name. Returns the bytes written; throws ToolError.
+uint64_t ExtractEntry(paktool::PakReader& reader, std::size_t i, const std::string& target,
+                      const std::string& shown) {
+  TemporaryFile part(PartName(target));
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(plat::OpenStream(part.Path().c_str(), "wb"),
+                                                       &std::fclose);
+  if (!out) throw ToolError("cannot write " + shown + ": " + Reason(errno));
+  uint64_t written = 0;
+  ReadEntryInto(reader, i, [&](const char* bytes, std::size_t n) {
+    paktool::StopIfInterrupted();
+    if (n != 0 && std::fwrite(bytes, 1, n, out.get()) != n) {
+      throw ToolError("cannot write " + shown + ": " + Reason(errno));
+    }
+    written += n;
+  });
+  paktool::StopIfInterrupted();
+  if (std::fclose(out.release()) != 0) throw ToolError("cannot write " + shown + ": " + Reason(errno));
+  if (!plat::MoveReplacing(part.Path().c_str(), target.c_str())) {
+    throw ToolError("cannot write " + shown + ": " + Reason(errno));
+  }
+  part.Keep();
+  return written;
+}
+
+int Extract(const Invocation& inv) {
+  const std::string& typedDir = inv.operands.size() >= 2 ? inv.operands[1] : std::string(".");
+  Selection selection(std::vector<std::string>(
+      inv.operands.begin() + (inv.operands.size() >= 2 ? 2 : inv.operands.size()), inv.operands.end()));
+  paktool::PakReader reader(SystemPath(inv.operands[0]));
+  std::string dir = SystemPath(typedDir);
   CreateDirectoryChain(dir.c_str());
   if (!(plat::FileAttributes(dir.c_str()) & plat::kAttrDirectory) ||
       plat::FileAttributes(dir.c_str()) == plat::kInvalidAttributes) {
-    throw ToolError("cannot make folder " + (args.size() == 2 ? args[1] : std::string(".")));
+    throw ToolError("cannot make folder " + typedDir + ": " + Reason(errno));
   }
   if (!HasTrailingBackslash(dir.c_str())) dir += "\\";
 
+  paktool::Progress progress("extracting", inv.quiet);
+  progress.SetTotal(reader.Records().size());
   int status = 0;
+  uint64_t filesDone = 0;
   std::set<std::string> written;  // folded names of the files written
   std::set<std::string> folders;  // folded names of the folders made
   const std::vector<KvArchiveEntry>& records = reader.Records();
   for (std::size_t i = 0; i < records.size(); ++i) {
+    paktool::StopIfInterrupted();
     const std::string name = records[i].name.Text();
+    if (!selection.Chooses(name)) continue;
     std::string why = paktool::RefusalReason(name);
     std::string shown;
     if (why.empty() && !paktool::ToTerminalText(name, shown)) why = "not valid code page 932";
@@ -277,21 +410,20 @@ int Extract(const std::vector<std::string>& args) {
       status = 1;
       continue;
     }
-    std::string bytes;
     try {
-      bytes = reader.ReadEntry(i);
-    } catch (const KvErrorException& e) {
-      Fail("cannot read entry " + shown + ": " + Shown(e.message.Text()));
-      status = 1;
-      continue;
-    } catch (const ToolError& e) {
-      Fail(e.what());
-      status = 1;
-      continue;
-    }
-    if (!parent.empty()) CreateDirectoryChain((dir + parent).c_str());
-    if (!WriteWholeFile(dir + name, bytes)) {
-      Fail("cannot write " + shown);
+      if (!parent.empty()) {
+        const std::string folder = dir + parent;
+        CreateDirectoryChain(folder.c_str());
+        const uint32_t a = plat::FileAttributes(folder.c_str());
+        if (a == plat::kInvalidAttributes || !(a & plat::kAttrDirectory)) {
+          throw ToolError("cannot make the folder of " + shown + ": " + Reason(errno));
+        }
+      }
+      const uint64_t bytes = ExtractEntry(reader, i, dir + name, shown);
+      ++filesDone;
+      progress.Add(1, records[i].compressed != 0 ? records[i].packedSize : bytes, bytes);
+    } catch (...) {
+      Fail("cannot extract " + shown + ": " + EntryFailure(std::current_exception()));
       status = 1;
       continue;
     }
@@ -302,27 +434,75 @@ int Extract(const std::vector<std::string>& args) {
       folders.insert(paktool::FoldedName(folder));
     }
   }
+  for (const std::string& unused : selection.Unused()) {
+    Fail("not in the archive: " + unused);
+    status = 1;
+  }
+  progress.Summary("extracted " + inv.operands[0] + " to " + typedDir);
   return status;
+}
+
+// --- pak test
+
+int Test(const Invocation& inv) {
+  const std::string& typed = inv.operands[0];
+  paktool::PakReader reader(SystemPath(typed));
+  paktool::Progress progress("testing", inv.quiet);
+  const std::vector<KvArchiveEntry>& records = reader.Records();
+  progress.SetTotal(records.size());
+  std::size_t failed = 0, stored = 0, compressed = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    paktool::StopIfInterrupted();
+    const bool isCompressed = reader.Version() != 0 && records[i].compressed != 0;
+    const std::string shown = Shown(records[i].name.Text());
+    uint64_t bytes = 0;
+    try {
+      ReadEntryInto(reader, i, [&](const char*, std::size_t n) { bytes += n; });
+      if (bytes != records[i].size) throw ToolError("delivers " + std::to_string(bytes) + " bytes");
+    } catch (...) {
+      const std::string why = EntryFailure(std::current_exception());
+      Fail("entry " + shown + " failed: " + why);
+      if (!inv.quiet) std::printf("%s\tFAILED\t%s\n", shown.c_str(), why.c_str());
+      ++failed;
+      continue;
+    }
+    (isCompressed ? compressed : stored) += 1;
+    if (!inv.quiet) {
+      std::printf("%s\tok\t%s\n", shown.c_str(),
+                  isCompressed ? "compressed, zlib checksum matches"
+                               : "stored, read to its end (the format keeps no checksum)");
+    }
+    progress.Add(1, isCompressed ? records[i].packedSize : bytes, bytes);
+  }
+  if (!inv.quiet) {
+    std::printf("%zu compressed entries checked by their zlib checksum; %zu stored entries read "
+                "whole, without a checksum to check; %zu failed\n",
+                compressed, stored, failed);
+  }
+  progress.Summary("tested " + typed);
+  if (std::fflush(stdout) != 0) throw ToolError("cannot write the report");
+  return failed != 0 ? 1 : 0;
 }
 
 // --- pak cat
 
-int Cat(const std::vector<std::string>& args) {
-  if (args.size() != 1) throw UsageError(kUsage);
+int Cat(const Invocation& inv) {
+  const std::string& typed = inv.operands[0];
   std::string name;
-  if (!paktool::ToArchiveText(args[0], name)) throw ToolError("name has no code page 932 form");
+  if (!paktool::ToArchiveText(typed, name)) throw ToolError("name has no code page 932 form");
   QuietOpen = true;
   KvArchive file;
-  if (!file.Open(name.c_str(), OpenRead)) throw ToolError("not found: " + args[0]);
+  if (!file.Open(name.c_str(), OpenRead)) throw ToolError("not found: " + typed);
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   uint32_t left = file.GetSize();
   std::vector<char> buffer(65536);
   while (left > 0) {
+    paktool::StopIfInterrupted();
     const uint32_t want = left < buffer.size() ? left : static_cast<uint32_t>(buffer.size());
     const uint32_t got = file.Read(want, buffer.data());
-    if (got == 0) throw ToolError("cannot read " + args[0]);
+    if (got == 0) throw ToolError("cannot read " + typed);
     if (std::fwrite(buffer.data(), 1, got, stdout) != got) throw ToolError("cannot write output");
     left -= got;
   }
@@ -330,26 +510,79 @@ int Cat(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The commands, in the order help shows them. A new command is one line
+// here (its options with their help, and the function that runs it).
+const std::vector<paktool::CommandSpec>& Commands() {
+  static const std::vector<paktool::CommandSpec> commands = {
+      {"create", "ARCHIVE PATH...",
+       "Writes a new archive of the files and folders given (folders with everything below them).",
+       {{"--version", "N", "format version 0 to 3 (default 3)"},
+        {"--compress", nullptr, "store every entry as a zlib stream (versions 1 to 3)"},
+        {"--key-block", "TEXT", "key block of versions 2 and 3, at most 256 bytes (default: derived from the contents)"},
+        {"--directory-key", "N", "directory key of versions 2 and 3, decimal or 0x hex (default: derived)"},
+        {"--force", nullptr, "replace ARCHIVE even when it is an existing file that is not a pak archive"}},
+       2, SIZE_MAX, &Create},
+      {"list", "ARCHIVE", "Prints each entry: name, size in bytes, stored or compressed.", {}, 1, 1, &List},
+      {"test", "ARCHIVE",
+       "Reads every entry through the updater's archive layer and reports each one; exit 1 when any fails.",
+       {}, 1, 1, &Test},
+      {"extract", "ARCHIVE [DIR [NAME...]]",
+       "Writes the entries (or only those NAMEs: entries or folders) under DIR (default: the current folder).",
+       {}, 1, SIZE_MAX, &Extract},
+      {"cat", "NAME", "Writes NAME to standard output exactly as the updater opens it in the current folder.",
+       {}, 1, 1, &Cat},
+  };
+  return commands;
+}
+
+const paktool::CommandSpec* FindCommand(const std::string& name) {
+  for (const paktool::CommandSpec& c : Commands()) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
 int Run(const std::vector<std::string>& args) {
-  if (args.empty()) throw UsageError(kUsage);
+  const std::string overview = paktool::OverviewHelp(Commands());
+  if (args.empty()) throw UsageError("no command; see pak --help");
   const std::string& command = args[0];
-  const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::printf("%s\n", kUsage);
+  if (command == "--version") {
+    std::printf("pak %s\n", PAK_VERSION);
     return 0;
   }
-  if (command == "create") return Create(rest);
-  if (command == "list") return List(rest);
-  if (command == "extract") return Extract(rest);
-  if (command == "cat") return Cat(rest);
-  throw UsageError("unknown command " + command + "; " + kUsage);
+  if (command == "--help" || command == "-h" || command == "help") {
+    if (args.size() == 1) {
+      std::printf("%s", overview.c_str());
+      return 0;
+    }
+    const paktool::CommandSpec* spec = FindCommand(args[1]);
+    if (spec == nullptr || args.size() > 2) throw UsageError("no such command: " + args[1] + "; see pak --help");
+    std::printf("%s", paktool::CommandHelp(*spec).c_str());
+    return 0;
+  }
+  const paktool::CommandSpec* spec = FindCommand(command);
+  if (spec == nullptr) {
+    throw UsageError((command[0] == '-' ? "unknown option " : "unknown command ") + command +
+                     "; see pak --help");
+  }
+  const Invocation inv =
+      paktool::ParseArguments(*spec, std::vector<std::string>(args.begin() + 1, args.end()));
+  if (inv.Has("--help")) {
+    std::printf("%s", paktool::CommandHelp(*spec).c_str());
+    return 0;
+  }
+  return spec->run(inv);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  paktool::WatchInterruptions();
   try {
     return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const paktool::Interruption&) {
+    Fail("interrupted; nothing half-written left behind");
+    return 130;
   } catch (const ToolError& e) {
     Fail(e.what());
   } catch (const KvErrorException& e) {
