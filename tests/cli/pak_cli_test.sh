@@ -283,7 +283,7 @@ run 0 create --quiet -- -c.pak data
 [ -f ./-c.pak ] || fail "create -- -c.pak did not write -c.pak"
 # A summary line at the end; --quiet gives none.
 run 0 create plain.pak data
-grep -q '^created plain.pak: [0-9]* files, .* in, .* out, .* s$' out.txt || fail "create summary: $(cat out.txt)"
+tr -d '\r' <out.txt | grep -q '^created plain.pak: [0-9]* files, .* in, .* out, .* s$' || fail "create summary: $(cat out.txt)"
 run 0 create --quiet plain.pak data
 [ ! -s out.txt ] || fail "create --quiet printed: $(cat out.txt)"
 run 0 extract --quiet plain.pak quiet-out
