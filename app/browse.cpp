@@ -65,14 +65,15 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM lParam, LPARAM dat
 
 void KvPath::Browse(void* owner, const char* instruction) {
   // SHGetPathFromIDListA writes up to MAX_PATH bytes; this holds 321.
-  KvString buffer(260);
+  KvString buffer;
+  char* room = buffer.Room(260);
   KvShellAllocator allocator;
   if (!allocator.Get()) return;
 
   BROWSEINFOA info = {};
   info.hwndOwner = static_cast<HWND>(owner);
   info.pidlRoot = nullptr;
-  info.pszDisplayName = buffer.data;
+  info.pszDisplayName = room;
   info.lpszTitle = instruction;
   info.ulFlags = kBrowseFlags;
   info.lpfn = BrowseCallback;
@@ -81,5 +82,8 @@ void KvPath::Browse(void* owner, const char* instruction) {
   LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
   if (chosen == nullptr) return;  // cancelled
   KvItemList list(chosen);
-  if (::SHGetPathFromIDListA(list.Get(), buffer.data)) Assign(buffer.data);
+  if (::SHGetPathFromIDListA(list.Get(), room)) {
+    buffer.TakeWritten(buffer.Capacity());
+    Assign(buffer.Text());
+  }
 }

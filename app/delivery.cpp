@@ -127,7 +127,7 @@ bool SameTree(const std::string& from, const std::string& to) {
 bool Arrived(const KvString& from, const KvString& to) {
   KvString name(from.Text());
   while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
-  name.cursor = name.data;
+  name.cursor = name.Buffer();
   const char* cut = name.ReverseFind('\\');
   const char* leaf = cut != nullptr ? cut + 1 : name.Text();
   if (*leaf == '\0' || (cut == nullptr && HasDrive(leaf))) return true;  // a drive root: no name

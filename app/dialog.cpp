@@ -1,6 +1,8 @@
 // dialog.cpp: KvDialog and the destination dialog's procedure.
 #include "app/dialog.h"
 
+#include <utility>
+
 #include "app/kvpath.h"
 #include "app/update_settings.h"
 
@@ -69,9 +71,12 @@ int KvDialog::DoModal() {
 void KvDialog::GetItemText(int controlId, KvString& out) {
   const HWND control = ::GetDlgItem(window, controlId);
   const int typed = control != nullptr ? ::GetWindowTextLengthA(control) : 0;
-  KvString buffer(typed + 1 > kFieldReserve ? typed + 1 : kFieldReserve);
-  if (::GetDlgItemTextA(window, controlId, buffer.data, buffer.capacity) != 0) {
-    out.Assign(buffer.data);
+  KvString buffer;
+  char* room = buffer.Room(typed + 1 > kFieldReserve ? typed + 1 : kFieldReserve);
+  const UINT got = ::GetDlgItemTextA(window, controlId, room, buffer.Capacity());
+  if (got != 0) {
+    buffer.TakeWritten(static_cast<int32_t>(got));
+    out = std::move(buffer);
   }
 }
 

@@ -5,12 +5,12 @@
 
 void KvPath::Assign(const char* value) {
   text.Assign(value);
-  if (text.data == nullptr) text.Reserve(0);
-  text.cursor = text.data;
+  if (text.Buffer() == nullptr) text.Reserve(0);
+  text.cursor = text.Buffer();
 }
 
 void KvPath::GetDirectory(KvString& out) {
-  if (HasTrailingBackslash(text.data)) {
+  if (HasTrailingBackslash(text.Buffer())) {
     out.Assign(text);
     return;
   }
@@ -19,15 +19,15 @@ void KvPath::GetDirectory(KvString& out) {
     out.Assign(text);
     return;
   }
-  out.Assign(text.data, static_cast<int32_t>(last - text.data));
-  if (out.data == nullptr) out.Reserve(0);  // "\file" has an empty directory part
+  out.Assign(text.Buffer(), static_cast<int32_t>(last - text.Buffer()));
+  if (out.Buffer() == nullptr) out.Reserve(0);  // "\file" has an empty directory part
 }
 
 bool HasTrailingBackslash(const char* value) {
   if (value == nullptr) return false;
   KvString copy(value);
-  const char* end = copy.data + copy.Length();
-  copy.cursor = const_cast<char*>(plat::PrevChar(copy.data, end));
+  const char* end = copy.Buffer() + copy.Length();
+  copy.cursor = const_cast<char*>(plat::PrevChar(copy.Buffer(), end));
   return copy.CurrentChar() == '\\';
 }
 
@@ -40,12 +40,12 @@ bool IsRootedPath(const char* value) {
 bool PathExists(const char* path) {
   if (path == nullptr) return false;
   KvString copy(path);
-  if (copy.data[0] != '\\' && copy.data[0] != '\0') {
-    const char* colon = plat::NextChar(copy.data);
+  if (copy.Buffer()[0] != '\\' && copy.Buffer()[0] != '\0') {
+    const char* colon = plat::NextChar(copy.Buffer());
     if (*colon == ':') {
       // The drive, its colon and the character after it: the volume root.
       const char* cut = plat::NextChar(plat::NextChar(colon));
-      copy.Delete(0, static_cast<int32_t>(cut - copy.data));
+      copy.Delete(0, static_cast<int32_t>(cut - copy.Buffer()));
       if (!plat::VolumeAnswers(copy.Text())) return false;
     }
   }
@@ -57,7 +57,7 @@ void CreateDirectoryChain(const char* path) {
   KvString work(path);
   KvString built;
   built.Reserve(0);
-  char* p = work.data;
+  char* p = work.Buffer();
   if (p[0] == '\\' && p[1] == '\\') {
     // \\server\share is the root: it is not a folder that can be made.
     built.Append("\\\\");

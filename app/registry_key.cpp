@@ -1,7 +1,6 @@
 // registry_key.cpp: KvRegistryKey.
 #include "app/registry_key.h"
 
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -14,13 +13,12 @@ bool Expand(const KvString& value, KvString& out) {
   KvString expanded;
   DWORD room = static_cast<DWORD>(value.Length()) + 64;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    expanded.Reserve(static_cast<int32_t>(room));
-    const DWORD need = ::ExpandEnvironmentStringsA(value.Text(), expanded.data,
-                                                   static_cast<DWORD>(expanded.capacity));
+    char* buffer = expanded.Room(static_cast<int32_t>(room));
+    const DWORD need = ::ExpandEnvironmentStringsA(value.Text(), buffer,
+                                                   static_cast<DWORD>(expanded.Capacity()));
     if (need == 0) return false;
-    if (need <= static_cast<DWORD>(expanded.capacity)) {
-      expanded.length = static_cast<int32_t>(std::strlen(expanded.data));
-      expanded.cursor = expanded.data;
+    if (need <= static_cast<DWORD>(expanded.Capacity())) {
+      expanded.TakeWritten(static_cast<int32_t>(need));
       out = std::move(expanded);
       return true;
     }
@@ -51,19 +49,16 @@ bool KvRegistryKey::QueryString(const char* valueName, KvString& out) {
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
     KvString value;
     // The stored bytes need not end in a NUL; the buffer has room for one more.
-    value.Reserve(static_cast<int32_t>(size));
-    DWORD got = static_cast<DWORD>(value.capacity);
+    char* buffer = value.Room(static_cast<int32_t>(size));
+    DWORD got = static_cast<DWORD>(value.Capacity());
     const LONG status = ::RegQueryValueExA(handle_, valueName, nullptr, &type,
-                                           reinterpret_cast<BYTE*>(value.data), &got);
+                                           reinterpret_cast<BYTE*>(buffer), &got);
     if (status == ERROR_MORE_DATA) {
       size = got;
       continue;
     }
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-    if (got > static_cast<DWORD>(value.capacity)) got = static_cast<DWORD>(value.capacity);
-    value.data[got] = '\0';
-    value.length = static_cast<int32_t>(std::strlen(value.data));
-    value.cursor = value.data;
+    value.TakeWritten(static_cast<int32_t>(got));  // also ends a value without its NUL
     if (type == REG_EXPAND_SZ) return Expand(value, out);
     out = std::move(value);
     return true;

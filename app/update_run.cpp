@@ -59,7 +59,7 @@ std::vector<KvString> ReadFileList() {
   KvString value;
   GetProfileValue(kSection, "file", value, kProfile);
   std::vector<KvString> items;
-  value.cursor = value.data;
+  value.cursor = value.Buffer();
   KvString item;
   while (value.Tokenize(item, ";") != nullptr) items.push_back(item);
   return items;

@@ -34,12 +34,12 @@ const char* FopenMode(uint32_t mode) {
 
 // The text of s before its last backslash (double-byte aware), or false.
 bool DirectoryPart(KvString& s, KvString& out) {
-  s.cursor = s.data;
+  s.cursor = s.Buffer();
   const char* last = s.ReverseFind('\\');
-  s.cursor = s.data;
+  s.cursor = s.Buffer();
   if (last == nullptr) return false;
   KvString part;
-  part.Append(s.data, static_cast<int32_t>(last - s.data));
+  part.Append(s.Buffer(), static_cast<int32_t>(last - s.Buffer()));
   out = std::move(part);
   return true;
 }
@@ -88,12 +88,12 @@ void KvArchive::Attempt(const char* path, uint32_t mode) {
   const char* fopenMode = FopenMode(mode);
   path_.Assign(path);
   path_.Replace("/", "\\");
-  path_.cursor = path_.data;
+  path_.cursor = path_.Buffer();
 
   if (path_.Find('*') != nullptr) {
     // The text before the "*", kept before the path field changes.
     KvString prefix;
-    prefix.Append(path_.data, static_cast<int32_t>(path_.cursor - path_.data));
+    prefix.Append(path_.Buffer(), static_cast<int32_t>(path_.cursor - path_.Buffer()));
     plat::FileFind find;
     plat::FindData found;
     for (bool ok = find.First(path_.Text(), found); ok; ok = find.Next(found)) {

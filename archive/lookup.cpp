@@ -48,7 +48,7 @@ bool LocateEntry(const KvArchiveEntry& e, uint32_t fileEnd, uint32_t& start) {
 // asked for as its root, the only form a volume answers to.
 bool FolderExists(const KvString& folder) {
   if (PathExists(folder.Text())) return true;
-  if (folder.length != 2 || folder.data[1] != ':') return false;
+  if (folder.Size() != 2 || folder.Buffer()[1] != ':') return false;
   KvString root(folder);
   root.Append("\\");
   return PathExists(root.Text());
@@ -64,12 +64,12 @@ bool KvArchive::OpenFromPaks(const char* directory, const char* name) {
 
   // The folder without a trailing backslash (a trail byte 0x5C is none).
   KvString folder(directory != nullptr ? directory : "");
-  if (folder.length > 0) {
-    const char* end = folder.data + folder.length;
-    const char* last = plat::PrevChar(folder.data, end);
+  if (folder.Size() > 0) {
+    const char* end = folder.Buffer() + folder.Size();
+    const char* last = plat::PrevChar(folder.Buffer(), end);
     if (last + 1 == end && *last == '\\') {
       KvString trimmed;
-      trimmed.Append(folder.data, folder.length - 1);
+      trimmed.Append(folder.Buffer(), folder.Size() - 1);
       folder = std::move(trimmed);
     }
   }
@@ -102,8 +102,8 @@ bool KvArchive::OpenFromPaks(const char* directory, const char* name) {
 }
 
 bool KvArchive::Matches(const KvString& name) const {
-  // name.length is kept up to date by KvString: no strlen per record.
-  return kvtext::CompareNoCaseN(entry_->name.Text(), name.Text(), name.length) == 0;
+  // name.Size() is kept up to date by KvString: no strlen per record.
+  return kvtext::CompareNoCaseN(entry_->name.Text(), name.Text(), name.Size()) == 0;
 }
 
 bool KvArchive::SearchArchive(const KvString& archivePath, const KvString& name) {

@@ -57,23 +57,19 @@ uint32_t Le32(const unsigned char* p) {
 // enough (one allocation for a whole directory scan of similar names). A
 // string's capacity counts its zero: n bytes need a capacity above n.
 char* NameRoom(KvString& name, uint32_t n) {
-  if (name.data == nullptr || static_cast<uint32_t>(name.capacity) <= n) {
+  if (name.Buffer() == nullptr || static_cast<uint32_t>(name.Capacity()) <= n) {
     name.Empty();
-    name.Reserve(static_cast<int32_t>(n));
+    return name.Room(static_cast<int32_t>(n));
   }
-  return name.data;
+  return name.Buffer();
 }
 
 // The text ends at its first zero byte, or after the got bytes delivered.
-void FinishName(KvString& name, uint32_t got) {
-  name.data[got] = '\0';
-  name.length = static_cast<int32_t>(std::strlen(name.data));
-  name.cursor = name.data;
-}
+void FinishName(KvString& name, uint32_t got) { name.TakeWritten(static_cast<int32_t>(got)); }
 
 void SetName(KvString& name, const unsigned char* text, uint32_t n) {
   if (n == 0) {
-    if (name.data != nullptr) FinishName(name, 0);
+    FinishName(name, 0);
     return;
   }
   std::memcpy(NameRoom(name, n), text, n);
@@ -114,7 +110,7 @@ bool ReadU32(KvArchive& file, uint32_t& value) {
 
 void ReadNameText(KvArchive& file, KvString& name, uint32_t n) {
   if (n == 0) {
-    if (name.data != nullptr) FinishName(name, 0);
+    FinishName(name, 0);
     return;
   }
   char* room = NameRoom(name, n);

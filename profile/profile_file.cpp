@@ -21,13 +21,11 @@ void GetProfileValue(const char* section, const char* key, KvString& out, const 
     file.Open(fileName, OpenRead);
     const uint32_t size = file.GetSize();
     if (size > kMaxProfileBytes) throw std::bad_alloc();
-    text.Reserve(static_cast<int32_t>(size));
-    uint32_t got = size > 0 ? file.Read(size, text.data) : 0;
+    char* room = text.Room(static_cast<int32_t>(size));
+    uint32_t got = size > 0 ? file.Read(size, room) : 0;
     if (got > size) got = size;
-    text.data[got] = '\0';
     // A NUL byte in the file ends the text.
-    text.length = static_cast<int32_t>(std::strlen(text.data));
-    text.cursor = text.data;
+    text.TakeWritten(static_cast<int32_t>(got));
     file.Close();
   }
   FindProfileValue(section, key, out, text);

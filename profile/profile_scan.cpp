@@ -79,8 +79,8 @@ bool KeyLineValue(const char* begin, const char* end, const char* key, KvString&
 // every "\t" gives: the two sequences cannot overlap, and a line feed put in
 // place of "\n" cannot start or end a "\t". One pass keeps long lines linear.
 void ExpandProfileEscapes(const char* begin, const char* end, KvString& out) {
-  out.Reserve(static_cast<int32_t>(end - begin));
-  char* w = out.data;
+  char* const start = out.Room(static_cast<int32_t>(end - begin));
+  char* w = start;
   for (const char* p = begin; p < end;) {
     if (p[0] == '\\' && p + 1 < end && (p[1] == 'n' || p[1] == 't')) {
       *w++ = p[1] == 'n' ? '\n' : '\t';
@@ -91,14 +91,12 @@ void ExpandProfileEscapes(const char* begin, const char* end, KvString& out) {
     if (next > end) next = end;
     while (p < next) *w++ = *p++;
   }
-  *w = '\0';
-  out.length = static_cast<int32_t>(w - out.data);
-  out.cursor = out.data;
+  out.TakeWritten(static_cast<int32_t>(w - start));
 }
 
 void FindProfileValue(const char* section, const char* key, KvString& out, KvString& text) {
-  if (text.data == nullptr || section == nullptr || key == nullptr) return;
-  const char* start = text.cursor != nullptr ? text.cursor : text.data;
+  if (text.Buffer() == nullptr || section == nullptr || key == nullptr) return;
+  const char* start = text.cursor != nullptr ? text.cursor : text.Buffer();
   const char* matchedHeader = nullptr;
   bool restarted = false;
   KvString expanded;  // one buffer for every line with escapes
@@ -107,9 +105,9 @@ void FindProfileValue(const char* section, const char* key, KvString& out, KvStr
     while (IsLineBreak(*p)) ++p;
     if (*p == '\0') {
       // A second pass from a start at the beginning would see the same.
-      if (matchedHeader != nullptr || restarted || start == text.data) break;
+      if (matchedHeader != nullptr || restarted || start == text.Buffer()) break;
       restarted = true;
-      p = text.data;
+      p = text.Buffer();
       continue;
     }
     bool hasBackslash = false;
@@ -129,7 +127,7 @@ void FindProfileValue(const char* section, const char* key, KvString& out, KvStr
       bool found;
       if (hasBackslash) {
         ExpandProfileEscapes(p, end, expanded);
-        found = KeyLineValue(expanded.data, expanded.data + expanded.length, key, out);
+        found = KeyLineValue(expanded.Text(), expanded.Text() + expanded.Size(), key, out);
       } else {
         found = KeyLineValue(p, end, key, out);
       }

@@ -175,44 +175,41 @@ int64_t EstimateFormat(const char* format, ...) {
   return n;
 }
 
-namespace {
-
-void FormatAt(KvString& s, const char* format, std::va_list args) {
-  if (format == nullptr) return;
-  const int32_t at = s.Length();
+void KvString::FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args) {
+  const int32_t at = keep;
   int64_t room = EstimateFormatLength(format, args);
   for (int pass = 0; pass < 2; ++pass) {
     if (room > INT32_MAX - 128 - at) throw std::bad_alloc();
-    s.Reserve(static_cast<int32_t>(at + room));
+    Reserve(static_cast<int32_t>(at + room));
     std::va_list ap;
     va_copy(ap, args);
-    const std::size_t size = static_cast<std::size_t>(s.capacity - at) + 1;
-    const int need = plat::FormatBounded(s.data + at, size, format, ap);
+    const std::size_t size = static_cast<std::size_t>(capacity - at) + 1;
+    const int need = plat::FormatBounded(data + at, size, format, ap);
     va_end(ap);
     if (need < 0) {
-      s.data[at] = '\0';  // the runtime refused the format: nothing is added
+      data[at] = '\0';  // the runtime refused the format: nothing is added
       break;
     }
     if (static_cast<std::size_t>(need) < size) break;
     room = need;
   }
-  s.length = s.Length();
+  length = Length();
+  if (cursorToStart) cursor = data;
 }
-
-}  // namespace
 
 void KvString::Format(const char* format, ...) {
   Empty();
+  if (format == nullptr) return;
   std::va_list args;
   va_start(args, format);
-  FormatAt(*this, format, args);
+  FormatAfter(0, true, format, args);
   va_end(args);
-  cursor = data;
 }
 
 void KvString::AppendFormat(const char* format, ...) {
+  if (format == nullptr) return;
   std::va_list args;
   va_start(args, format);
-  FormatAt(*this, format, args);
+  FormatAfter(Length(), false, format, args);
   va_end(args);
 }

@@ -184,6 +184,20 @@ void KvString::Reserve(int32_t count) {
   cursor = data + offset;
 }
 
+char* KvString::Room(int32_t count) {
+  Reserve(count);
+  return data;
+}
+
+void KvString::TakeWritten(int32_t count) {
+  if (data == nullptr) return;  // no buffer, nothing written
+  if (count < 0) count = 0;
+  if (count > capacity) count = capacity;
+  data[count] = '\0';
+  length = static_cast<int32_t>(strnlen(data, static_cast<std::size_t>(count)));
+  cursor = data;
+}
+
 KvString& KvString::Append(const char* text) {
   if (text == nullptr) {
     cursor = data;

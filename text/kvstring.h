@@ -1,6 +1,7 @@
 // kvstring.h: the system's one string type.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 
 class KvArchive;
@@ -9,15 +10,19 @@ class KvArchive;
 // steps of 64 bytes, with a cursor from which the double-byte-aware searches
 // start. A string without a buffer and an empty string are both empty.
 //
-// The four fields are public because the path and profile code sets and
-// reads the cursor directly while it parses; every operation that changes
-// the text keeps `length` up to date. There are deliberately no implicit
-// conversions: Text() gives the bytes, Length() measures them.
+// The cursor is public because the path and profile code sets and reads it
+// directly while it parses. The buffer, its capacity and the length are the
+// type's own: every operation that changes the text keeps them in step, and
+// code that writes straight into the buffer does so between Room and
+// TakeWritten. There are deliberately no implicit conversions: Text() gives
+// the bytes, Length() measures them.
 class KvString {
- public:
+  // The fields in their order: data, capacity, length, cursor.
   char* data = nullptr;     // text and its NUL; null when there is no buffer
   int32_t capacity = 0;     // text bytes the buffer holds (buffer is capacity + 1)
   int32_t length = 0;       // bytes before the first NUL
+
+ public:
   char* cursor = nullptr;   // a position in the text, up to its NUL
 
   KvString() = default;
@@ -31,6 +36,22 @@ class KvString {
 
   // The text, or "" for a string without a buffer.
   const char* Text() const { return data != nullptr ? data : ""; }
+  // The buffer itself, null when there is none: for positions (cursor
+  // arithmetic) and for reading. Writing into it goes through Room.
+  char* Buffer() { return data; }
+  const char* Buffer() const { return data; }
+  // Text bytes the buffer holds; the buffer is Capacity() + 1 bytes.
+  int32_t Capacity() const { return capacity; }
+  // The length the operations keep up to date, without a scan.
+  int32_t Size() const { return length; }
+
+  // For a caller that lets another function write the text: Room makes room
+  // for count text bytes (Reserve) and returns the buffer, which may then be
+  // written up to Capacity() bytes; TakeWritten(count) takes the first count
+  // bytes written (at most Capacity(), up to the first NUL among them) as the
+  // text, ends it with a NUL and puts the cursor at the start.
+  char* Room(int32_t count);
+  void TakeWritten(int32_t count);
 
   void Assign(const char* text);
   void Assign(const KvString& other);
@@ -69,6 +90,8 @@ class KvString {
  private:
   void Release();
   void SetCursorOffset(int32_t offset);
+  // Formats after the first `keep` bytes of the text (format.cpp).
+  void FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args);
 };
 
 // Double-byte-aware helpers shared by the string, path and profile code.

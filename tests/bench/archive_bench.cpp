@@ -226,7 +226,7 @@ void RegisterUpdate(const Update& u) {
       uint32_t i = 0;
       for (; i < records; ++i) {
         if (!record.ReadEntry(directory)) break;
-        if (kvtext::CompareNoCaseN(record.name.Text(), wanted.Text(), wanted.length) == 0) break;
+        if (kvtext::CompareNoCaseN(record.name.Text(), wanted.Text(), wanted.Size()) == 0) break;
       }
       if (i + 1 != records) {
         state.SkipWithError("record scan failed");
@@ -307,11 +307,11 @@ void RegisterProfile(const Update& u) {
     for (auto _ : state) {
       KvString values[5];
       for (int i = 0; i < 5; ++i) GetProfileValue("update", keys[i], values[i], bench::kProfileName);
-      if (values[4].length == 0) {
+      if (values[4].Size() == 0) {
         state.SkipWithError("update.ini not read");
         break;
       }
-      benchmark::DoNotOptimize(values[4].data);
+      benchmark::DoNotOptimize(values[4].Buffer());
     }
   });
   Register("directory_inflates_x5" + n, [&u](benchmark::State& state) {

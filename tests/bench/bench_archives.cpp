@@ -154,7 +154,7 @@ ArchiveParts ReadParts(const std::string& path, const char* name) {
   const KvString wanted(name);
   for (uint32_t i = 0; i < parts.header.entryCount; ++i) {
     if (!parts.record.ReadEntry(directory)) break;
-    if (kvtext::CompareNoCaseN(parts.record.name.Text(), wanted.Text(), wanted.length) != 0) {
+    if (kvtext::CompareNoCaseN(parts.record.name.Text(), wanted.Text(), wanted.Size()) != 0) {
       continue;
     }
     parts.recordIndex = i;

@@ -93,29 +93,29 @@ int64_t RequiredCapacity(int32_t count) { return (static_cast<int64_t>(count) & 
 void CheckString(const KvString& s, const Model& m) {
   if (kTrace) {
     std::fprintf(stderr, "  string %s cap %d len %d cursor %td [%s]\n",
-                 s.data ? "buffer" : "null", s.capacity, s.length,
-                 s.data ? s.cursor - s.data : -1, s.data ? Show(s.data).c_str() : "");
+                 s.Buffer() ? "buffer" : "null", s.Capacity(), s.Size(),
+                 s.Buffer() ? s.cursor - s.Buffer() : -1, s.Buffer() ? Show(s.Buffer()).c_str() : "");
     std::fprintf(stderr, "  model  %s cursor %zu [%s]\n", m.buffer ? "buffer" : "null", m.cursor,
                  Show(m.text.c_str()).c_str());
   }
-  if (s.data == nullptr) {
+  if (s.Buffer() == nullptr) {
     KVFUZZ_CHECK(!m.buffer);
-    KVFUZZ_CHECK(s.capacity == 0);
-    KVFUZZ_CHECK(s.length == 0);
+    KVFUZZ_CHECK(s.Capacity() == 0);
+    KVFUZZ_CHECK(s.Size() == 0);
     KVFUZZ_CHECK(s.cursor == nullptr);
     KVFUZZ_CHECK(s.IsEmpty());
     KVFUZZ_CHECK(s.Length() == 0);
     return;
   }
   KVFUZZ_CHECK(m.buffer);
-  KVFUZZ_CHECK(s.capacity > 0 && s.capacity % 64 == 0);
-  const std::size_t n = std::strlen(s.data);
-  KVFUZZ_CHECK(static_cast<std::size_t>(s.length) == n);
-  KVFUZZ_CHECK(s.capacity > s.length);
-  KVFUZZ_CHECK(s.Length() == s.length);
-  KVFUZZ_CHECK(std::string(s.data) == m.text);
-  KVFUZZ_CHECK(s.cursor >= s.data && s.cursor <= s.data + s.length);
-  KVFUZZ_CHECK(static_cast<std::size_t>(s.cursor - s.data) == m.cursor);
+  KVFUZZ_CHECK(s.Capacity() > 0 && s.Capacity() % 64 == 0);
+  const std::size_t n = std::strlen(s.Buffer());
+  KVFUZZ_CHECK(static_cast<std::size_t>(s.Size()) == n);
+  KVFUZZ_CHECK(s.Capacity() > s.Size());
+  KVFUZZ_CHECK(s.Length() == s.Size());
+  KVFUZZ_CHECK(std::string(s.Buffer()) == m.text);
+  KVFUZZ_CHECK(s.cursor >= s.Buffer() && s.cursor <= s.Buffer() + s.Size());
+  KVFUZZ_CHECK(static_cast<std::size_t>(s.cursor - s.Buffer()) == m.cursor);
   KVFUZZ_CHECK(s.IsEmpty() == m.text.empty());
 }
 
@@ -126,7 +126,7 @@ void CheckFound(const KvString& s, Model& m, const char* got, std::size_t want) 
     KVFUZZ_CHECK(got == nullptr);
     return;
   }
-  KVFUZZ_CHECK(got == s.data + want);
+  KVFUZZ_CHECK(got == s.Buffer() + want);
   m.cursor = want;
 }
 
@@ -153,7 +153,7 @@ void Step(kvfuzz::Input& in, State& st) {
   Model& m = st.m[which];
   KvString& other = st.s[1 - which];
   Model& mo = st.m[1 - which];
-  const int32_t capacityBefore = s.capacity;
+  const int32_t capacityBefore = s.Capacity();
   bool inPlace = false;  // the operation may grow the buffer, never shrink it
   if (kTrace) std::fprintf(stderr, "op %d on string %d\n", (op >> 1) % 24, which);
 
@@ -219,7 +219,7 @@ void Step(kvfuzz::Input& in, State& st) {
         if (count != -1) {
           if (count >= 0 && !m.buffer) m.Set("");
           m.cursor = 0;
-          if (count >= 0) KVFUZZ_CHECK(s.capacity >= RequiredCapacity(count));
+          if (count >= 0) KVFUZZ_CHECK(s.Capacity() >= RequiredCapacity(count));
         }
       } else {
         result = s.Append(t.c_str(), count);
@@ -246,7 +246,7 @@ void Step(kvfuzz::Input& in, State& st) {
       s.Reserve(count);
       if (count >= 0) {
         if (!m.buffer) m.Set("");
-        KVFUZZ_CHECK(s.capacity >= RequiredCapacity(count));
+        KVFUZZ_CHECK(s.Capacity() >= RequiredCapacity(count));
       }
       inPlace = true;
       break;
@@ -258,7 +258,7 @@ void Step(kvfuzz::Input& in, State& st) {
     case 9:  // the cursor set directly, as the path and profile code do
       if (m.buffer) {
         m.cursor = static_cast<std::size_t>(in.Range(0, static_cast<int32_t>(m.text.size())));
-        s.cursor = s.data + m.cursor;
+        s.cursor = s.Buffer() + m.cursor;
       }
       inPlace = true;
       break;
@@ -271,7 +271,7 @@ void Step(kvfuzz::Input& in, State& st) {
       break;
     case 11:
       if (m.buffer) {
-        s.cursor = const_cast<char*>(plat::PrevChar(s.data, s.cursor));
+        s.cursor = const_cast<char*>(plat::PrevChar(s.Buffer(), s.cursor));
         m.cursor = Prev(m.text, m.cursor);
       }
       inPlace = true;
@@ -326,7 +326,7 @@ void Step(kvfuzz::Input& in, State& st) {
       } else {
         std::size_t end = start;
         while (end < m.text.size() && !InSet(m.text, end, set)) end = Next(m.text, end);
-        KVFUZZ_CHECK(got == s.data + start);
+        KVFUZZ_CHECK(got == s.Buffer() + start);
         mo.Set(m.text.substr(start, end - start));
         m.cursor = end;
       }
@@ -353,7 +353,7 @@ void Step(kvfuzz::Input& in, State& st) {
       std::size_t hit = findFrom(0);
       m.cursor = 0;
       if (hit == kNone) {
-        KVFUZZ_CHECK(s.capacity == capacityBefore);
+        KVFUZZ_CHECK(s.Capacity() == capacityBefore);
         break;
       }
       std::string result;
@@ -390,7 +390,7 @@ void Step(kvfuzz::Input& in, State& st) {
       }
       m.Set(result);
       m.cursor = at <= result.size() ? at : 0;
-      KVFUZZ_CHECK(got == s.data + m.cursor);
+      KVFUZZ_CHECK(got == s.Buffer() + m.cursor);
       break;
     }
     case 19: {  // CopyRange into the other string (or into itself)
@@ -407,12 +407,12 @@ void Step(kvfuzz::Input& in, State& st) {
         ends[i] = nullptr;
         inside[i] = true;
         offsets[i] = i == 0 ? 0 : m.text.size();
-        if (kind == 1 && s.data != nullptr) {
-          offsets[i] = static_cast<std::size_t>(in.Range(0, s.capacity));
-          ends[i] = s.data + offsets[i];
+        if (kind == 1 && s.Buffer() != nullptr) {
+          offsets[i] = static_cast<std::size_t>(in.Range(0, s.Capacity()));
+          ends[i] = s.Buffer() + offsets[i];
           inside[i] = offsets[i] <= m.text.size();
-        } else if (kind == 2 && other.data != nullptr && !self) {
-          ends[i] = other.data + in.Range(0, other.capacity);
+        } else if (kind == 2 && other.Buffer() != nullptr && !self) {
+          ends[i] = other.Buffer() + in.Range(0, other.Capacity());
           inside[i] = false;
         }
       }
@@ -442,7 +442,7 @@ void Step(kvfuzz::Input& in, State& st) {
       Model mc = m;
       mc.cursor = 0;
       CheckString(copy, mc);
-      if (copy.data != nullptr) KVFUZZ_CHECK(copy.data != s.data);
+      if (copy.Buffer() != nullptr) KVFUZZ_CHECK(copy.Buffer() != s.Buffer());
       inPlace = true;
       break;
     }
@@ -459,7 +459,7 @@ void Step(kvfuzz::Input& in, State& st) {
       inPlace = true;
       break;
   }
-  if (inPlace && capacityBefore != 0) KVFUZZ_CHECK(s.capacity >= capacityBefore);
+  if (inPlace && capacityBefore != 0) KVFUZZ_CHECK(s.Capacity() >= capacityBefore);
   CheckString(st.s[0], st.m[0]);
   CheckString(st.s[1], st.m[1]);
 }

@@ -25,9 +25,9 @@ namespace {
 constexpr uint32_t kMostRecords = 1u << 16;
 
 void CheckName(const KvString& s) {
-  if (s.data == nullptr) return;
-  KVFUZZ_CHECK(s.capacity > s.length && s.capacity % 64 == 0);
-  KVFUZZ_CHECK(static_cast<std::size_t>(s.length) == std::strlen(s.data));
+  if (s.Buffer() == nullptr) return;
+  KVFUZZ_CHECK(s.Capacity() > s.Size() && s.Capacity() % 64 == 0);
+  KVFUZZ_CHECK(static_cast<std::size_t>(s.Size()) == std::strlen(s.Buffer()));
 }
 
 void HeaderAndDirectory(KvArchive& block, uint32_t size) {
@@ -45,7 +45,7 @@ void HeaderAndDirectory(KvArchive& block, uint32_t size) {
     // A record is at least a name length and five words, all within the block.
     KVFUZZ_CHECK(after - before >= 24);
     KVFUZZ_CHECK(after <= static_cast<int64_t>(size));
-    KVFUZZ_CHECK(entry.name.length <= after - before - 24);
+    KVFUZZ_CHECK(entry.name.Size() <= after - before - 24);
     before = after;
   }
 }

@@ -32,18 +32,18 @@ bool HasChar(const std::string& text, char ch) {
 }
 
 void CheckInvariants(const KvString& s) {
-  if (s.data == nullptr) {
-    KVFUZZ_CHECK(s.capacity == 0 && s.length == 0 && s.cursor == nullptr);
+  if (s.Buffer() == nullptr) {
+    KVFUZZ_CHECK(s.Capacity() == 0 && s.Size() == 0 && s.cursor == nullptr);
     return;
   }
-  KVFUZZ_CHECK(s.capacity > s.length && s.capacity % 64 == 0);
-  KVFUZZ_CHECK(static_cast<std::size_t>(s.length) == std::strlen(s.data));
-  KVFUZZ_CHECK(s.cursor >= s.data && s.cursor <= s.data + s.length);
+  KVFUZZ_CHECK(s.Capacity() > s.Size() && s.Capacity() % 64 == 0);
+  KVFUZZ_CHECK(static_cast<std::size_t>(s.Size()) == std::strlen(s.Buffer()));
+  KVFUZZ_CHECK(s.cursor >= s.Buffer() && s.cursor <= s.Buffer() + s.Size());
 }
 
 std::string Lookup(const std::string& section, const std::string& key, KvString& text,
                    std::size_t start) {
-  text.cursor = text.data != nullptr ? text.data + start : nullptr;
+  text.cursor = text.Buffer() != nullptr ? text.Buffer() + start : nullptr;
   KvString out(kDefault);
   FindProfileValue(section.c_str(), key.c_str(), out, text);
   CheckInvariants(out);
@@ -53,9 +53,9 @@ std::string Lookup(const std::string& section, const std::string& key, KvString&
     KVFUZZ_CHECK(!value.empty());
     KVFUZZ_CHECK(!HasChar(value, '\r'));
     KVFUZZ_CHECK(!HasChar(value, '\t'));
-    KVFUZZ_CHECK(value.size() <= static_cast<std::size_t>(text.length));
+    KVFUZZ_CHECK(value.size() <= static_cast<std::size_t>(text.Size()));
   }
-  if (text.data != nullptr && text.cursor != text.data + start) KVFUZZ_CHECK(*text.cursor == '[');
+  if (text.Buffer() != nullptr && text.cursor != text.Buffer() + start) KVFUZZ_CHECK(*text.cursor == '[');
   return value;
 }
 
@@ -71,12 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   // The text as the reader loads a file: every byte, the text ending at the
   // first NUL.
-  KvString text(static_cast<int32_t>(bytes.size()));
-  std::memcpy(text.data, bytes.data(), bytes.size());
-  text.data[bytes.size()] = '\0';
-  text.length = text.Length();
+  KvString text;
+  std::memcpy(text.Room(static_cast<int32_t>(bytes.size())), bytes.data(), bytes.size());
+  text.TakeWritten(static_cast<int32_t>(bytes.size()));
   const std::string before = text.Text();
-  const std::size_t start = offset % (static_cast<std::size_t>(text.length) + 1);
+  const std::size_t start = offset % (static_cast<std::size_t>(text.Size()) + 1);
 
   const std::string first = Lookup(section, key, text, start);
   KVFUZZ_CHECK(before == text.Text());

@@ -25,7 +25,7 @@ constexpr unsigned kPromptStyle = plat::kMbAbortRetryIgnore | plat::kMbTopmost;
 TEST(ArchiveRecords, Defaults) {
   KvArchiveEntry e;
   EXPECT_TRUE(e.name.IsEmpty());
-  EXPECT_EQ(e.name.data, nullptr);
+  EXPECT_EQ(e.name.Buffer(), nullptr);
   EXPECT_EQ(e.offset, 0u);
   EXPECT_EQ(e.size, 0u);
   EXPECT_EQ(e.compressed, 0u);

@@ -55,12 +55,12 @@ TEST(ArchiveFormat, ReadFrom) {
     Block b(r.bytes);
     KvString s("previous");
     s.ReadFrom(b.file);
-    EXPECT_EQ(s.data == nullptr, r.null) << r.why;
+    EXPECT_EQ(s.Buffer() == nullptr, r.null) << r.why;
     EXPECT_STREQ(s.Text(), r.text.c_str()) << r.why;
-    EXPECT_EQ(s.length, static_cast<int32_t>(r.text.size())) << r.why;
+    EXPECT_EQ(s.Size(), static_cast<int32_t>(r.text.size())) << r.why;
     EXPECT_EQ(s.Length(), static_cast<int32_t>(r.text.size())) << r.why;
-    if (s.data != nullptr) {
-      EXPECT_EQ(s.cursor, s.data) << r.why;
+    if (s.Buffer() != nullptr) {
+      EXPECT_EQ(s.cursor, s.Buffer()) << r.why;
     }
     EXPECT_EQ(b.file.GetPosition(), r.consumed) << r.why;
   }
@@ -72,7 +72,7 @@ TEST(ArchiveFormat, ReadFromRefusesNamesLongerThanTheFile) {
     Block b(bytes);
     KvString s;
     EXPECT_THROW(s.ReadFrom(b.file), KvErrorException) << kvtest::Hex(bytes);
-    EXPECT_EQ(s.data, nullptr) << "nothing allocated for the lie";
+    EXPECT_EQ(s.Buffer(), nullptr) << "nothing allocated for the lie";
   }
 }
 
@@ -258,7 +258,7 @@ TEST(ArchiveFormat, ReadEntryRecordsInSequence) {
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(e.ReadEntry(b.file));
     EXPECT_STREQ(e.name.Text(), names[i]);
-    EXPECT_EQ(e.name.length, static_cast<int32_t>(std::strlen(names[i])));
+    EXPECT_EQ(e.name.Size(), static_cast<int32_t>(std::strlen(names[i])));
     EXPECT_EQ(e.offset, offsets[i]);
   }
   EXPECT_FALSE(e.ReadEntry(b.file)) << "the directory has ended";

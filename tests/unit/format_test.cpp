@@ -14,8 +14,8 @@ TEST(Format, ErrorBoxText) {
   s.Format("エラーが発生しました。\nCode 0x%x :%s", 5u, "abc");
   const std::string fixed = "エラーが発生しました。\nCode 0x :";
   EXPECT_EQ(std::string(s.Text()), "エラーが発生しました。\nCode 0x5 :abc");
-  EXPECT_EQ(s.length, static_cast<int32_t>(std::strlen(s.Text())));
-  EXPECT_EQ(s.cursor, s.data);
+  EXPECT_EQ(s.Size(), static_cast<int32_t>(std::strlen(s.Text())));
+  EXPECT_EQ(s.cursor, s.Buffer());
   // 11 Japanese characters of two bytes, the fixed ASCII, 32 for %x, 3 for %s.
   EXPECT_EQ(EstimateFormat("エラーが発生しました。\nCode 0x%x :%s", 5u, "abc"),
             static_cast<int64_t>(fixed.size()) + 32 + 3);
@@ -49,20 +49,20 @@ TEST(Format, NeverWritesPastItsRoom) {
   // %E is unknown to the walk; a huge width overruns any fixed estimate.
   KvString s;
   s.Format("%E|%300.2E", 1.0, 2.0);
-  EXPECT_EQ(s.length, static_cast<int32_t>(std::strlen(s.Text())));
-  EXPECT_GE(s.length, 300);
-  EXPECT_GT(s.capacity, s.length);
+  EXPECT_EQ(s.Size(), static_cast<int32_t>(std::strlen(s.Text())));
+  EXPECT_GE(s.Size(), 300);
+  EXPECT_GT(s.Capacity(), s.Size());
   KvString wide;
   wide.Format("%-500s|", "x");
-  EXPECT_EQ(wide.length, 501);
+  EXPECT_EQ(wide.Size(), 501);
 }
 
 TEST(Format, AppendFormatKeepsCursorOffset) {
   KvString s("C:\\Data");
-  s.cursor = s.data + 3;
+  s.cursor = s.Buffer() + 3;
   s.AppendFormat("\\%s", "file.dat");
   EXPECT_STREQ(s.Text(), "C:\\Data\\file.dat");
-  EXPECT_EQ(s.cursor - s.data, 3);
+  EXPECT_EQ(s.cursor - s.Buffer(), 3);
   s.AppendFormat("%s", "");
   EXPECT_STREQ(s.Text(), "C:\\Data\\file.dat");
 }

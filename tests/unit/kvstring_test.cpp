@@ -14,102 +14,142 @@ namespace {
 const char kSo[] = "\x83\x5c";
 const char kHyo[] = "\x95\x5c";
 
-std::string S(const KvString& s) { return s.data ? std::string(s.data) : std::string("<null>"); }
+std::string S(const KvString& s) { return s.Buffer() ? std::string(s.Buffer()) : std::string("<null>"); }
 
 TEST(KvString, ConstructionAndGrowthRule) {
   KvString none;
   EXPECT_TRUE(none.IsEmpty());
-  EXPECT_EQ(none.data, nullptr);
+  EXPECT_EQ(none.Buffer(), nullptr);
   EXPECT_EQ(none.Length(), 0);
   EXPECT_EQ(none.cursor, nullptr);
   EXPECT_EQ(none.CurrentChar(), 0u);
 
   KvString minusOne(-1);
-  EXPECT_EQ(minusOne.data, nullptr);
+  EXPECT_EQ(minusOne.Buffer(), nullptr);
   KvString zero(0);
-  ASSERT_NE(zero.data, nullptr);
-  EXPECT_EQ(zero.capacity, 64);
+  ASSERT_NE(zero.Buffer(), nullptr);
+  EXPECT_EQ(zero.Capacity(), 64);
   EXPECT_TRUE(zero.IsEmpty());
-  EXPECT_EQ(zero.cursor, zero.data);
+  EXPECT_EQ(zero.cursor, zero.Buffer());
 
   struct { int32_t request; int32_t capacity; } rows[] = {
       {0, 64}, {63, 64}, {64, 128}, {127, 128}, {512, 576}, {1024, 1088}, {260, 320}};
   for (const auto& r : rows) {
     KvString s(r.request);
-    EXPECT_EQ(s.capacity, r.capacity) << "reserve " << r.request;
+    EXPECT_EQ(s.Capacity(), r.capacity) << "reserve " << r.request;
   }
 
   KvString grown;
   for (int i = 0; i < 63; ++i) grown.Append("x", 1);
-  EXPECT_EQ(grown.capacity, 64);
+  EXPECT_EQ(grown.Capacity(), 64);
   grown.Append("x", 1);
-  EXPECT_EQ(grown.capacity, 128);
-  EXPECT_EQ(grown.length, 64);
+  EXPECT_EQ(grown.Capacity(), 128);
+  EXPECT_EQ(grown.Size(), 64);
   grown.Reserve(-5);
   grown.Reserve(10);
-  EXPECT_EQ(grown.capacity, 128) << "buffers never shrink";
+  EXPECT_EQ(grown.Capacity(), 128) << "buffers never shrink";
 }
 
 TEST(KvString, ReserveKeepsTextAndCursorOffset) {
   KvString s("abcdef");
-  s.cursor = s.data + 4;
+  s.cursor = s.Buffer() + 4;
   s.Reserve(1000);
   EXPECT_EQ(S(s), "abcdef");
-  EXPECT_EQ(s.cursor - s.data, 4);
+  EXPECT_EQ(s.cursor - s.Buffer(), 4);
   // Text written straight into the buffer after Reserve counts for the next append.
-  std::strcpy(s.data + 6, "gh");
+  std::strcpy(s.Buffer() + 6, "gh");
   s.Append("i");
   EXPECT_EQ(S(s), "abcdefghi");
-  EXPECT_EQ(s.length, 9);
+  EXPECT_EQ(s.Size(), 9);
+}
+
+// Room and TakeWritten: text written straight into the buffer by another
+// function (a file read, a registry value) becomes the string's text with
+// its length, its NUL and the capacity rule kept.
+TEST(KvString, RoomAndTakeWritten) {
+  struct Row {
+    const char* written;  // bytes the writer leaves, as many as `count` says
+    int32_t count;
+    const char* text;
+    const char* why;
+  };
+  const Row rows[] = {
+      {"abc", 3, "abc", "all the bytes written"},
+      {"abcdef", 3, "abc", "fewer taken than written: the NUL goes after them"},
+      {"ab\0cd", 5, "ab", "a NUL among the bytes ends the text"},
+      {"", 0, "", "nothing written: an empty text with its buffer"},
+      {"abc", -4, "", "a negative count takes nothing"},
+  };
+  for (const Row& r : rows) {
+    KvString s("old text that is longer");
+    char* room = s.Room(8);
+    ASSERT_NE(room, nullptr) << r.why;
+    std::memcpy(room, r.written, r.count > 0 ? static_cast<std::size_t>(r.count) : 0);
+    s.TakeWritten(r.count);
+    EXPECT_EQ(S(s), r.text) << r.why;
+    EXPECT_EQ(s.Size(), static_cast<int32_t>(std::strlen(r.text))) << r.why;
+    EXPECT_EQ(s.cursor, s.Buffer()) << r.why;
+    EXPECT_GT(s.Capacity(), s.Size()) << r.why;
+  }
+  KvString full;
+  char* room = full.Room(64);
+  ASSERT_EQ(full.Capacity(), 128);
+  std::memset(room, 'x', 129);  // the whole buffer, its NUL's place included
+  full.TakeWritten(500);
+  EXPECT_EQ(full.Size(), 128) << "a count above the capacity is held to it";
+  EXPECT_EQ(full.Buffer()[128], '\0');
+  KvString none;
+  none.TakeWritten(3);
+  EXPECT_EQ(none.Buffer(), nullptr) << "without a buffer nothing was written";
 }
 
 TEST(KvString, AppendCursorAndCountRules) {
   KvString s("hello");
-  s.cursor = s.data + 2;
+  s.cursor = s.Buffer() + 2;
   EXPECT_EQ(s.Append("abc", 0), 5);
-  EXPECT_EQ(s.cursor - s.data, 2) << "count 0 does nothing, not even the cursor";
+  EXPECT_EQ(s.cursor - s.Buffer(), 2) << "count 0 does nothing, not even the cursor";
   EXPECT_EQ(s.Append("abcdef", 3), 8);
   EXPECT_EQ(S(s), "helloabc");
-  EXPECT_EQ(s.cursor, s.data);
+  EXPECT_EQ(s.cursor, s.Buffer());
   s.Append("!", -1);
   EXPECT_EQ(S(s), "helloabc!");
 
   KvString empty;
   empty.Append("");
-  ASSERT_NE(empty.data, nullptr) << "an empty text still gives a buffer";
+  ASSERT_NE(empty.Buffer(), nullptr) << "an empty text still gives a buffer";
   EXPECT_TRUE(empty.IsEmpty());
 
   KvString self("abcabc");
-  self.Append(self.data + 3);  // a text inside the string's own buffer
+  self.Append(self.Buffer() + 3);  // a text inside the string's own buffer
   EXPECT_EQ(S(self), "abcabcabc");
-  for (int i = 0; i < 5; ++i) self.Append(self.data);
+  for (int i = 0; i < 5; ++i) self.Append(self.Buffer());
   EXPECT_EQ(self.Length(), 9 * 32);
 }
 
 TEST(KvString, AssignRules) {
   KvString s("abc");
-  char* before = s.data;
-  s.Assign(s.data);
-  EXPECT_EQ(s.data, before) << "assigning its own data changes nothing";
-  s.Assign(s.data + 1);  // a tail of its own text
+  char* before = s.Buffer();
+  s.Assign(s.Buffer());
+  EXPECT_EQ(s.Buffer(), before) << "assigning its own data changes nothing";
+  s.Assign(s.Buffer() + 1);  // a tail of its own text
   EXPECT_EQ(S(s), "bc");
   s.Assign(static_cast<const char*>(nullptr));
-  EXPECT_EQ(s.data, nullptr);
+  EXPECT_EQ(s.Buffer(), nullptr);
 
   KvString room;
   room.Assign(nullptr, 100);
-  ASSERT_NE(room.data, nullptr);
-  EXPECT_EQ(room.capacity, 128);
+  ASSERT_NE(room.Buffer(), nullptr);
+  EXPECT_EQ(room.Capacity(), 128);
   EXPECT_TRUE(room.IsEmpty());
-  EXPECT_EQ(room.cursor, room.data);
+  EXPECT_EQ(room.cursor, room.Buffer());
   room.Assign("xyz", 2);
   EXPECT_EQ(S(room), "xy");
 
   KvString copy(room);
   EXPECT_EQ(S(copy), "xy");
-  EXPECT_NE(copy.data, room.data);
+  EXPECT_NE(copy.Buffer(), room.Buffer());
   KvString nullCopy{KvString()};
-  EXPECT_EQ(nullCopy.data, nullptr);
+  EXPECT_EQ(nullCopy.Buffer(), nullptr);
 }
 
 TEST(KvString, Replace) {
@@ -125,8 +165,8 @@ TEST(KvString, Replace) {
     KvString s(r.text.c_str());
     s.Replace(r.search.c_str(), r.replacement.c_str());
     EXPECT_EQ(S(s), r.expected) << r.why;
-    EXPECT_EQ(s.cursor, s.data);
-    EXPECT_EQ(s.length, static_cast<int32_t>(r.expected.size()));
+    EXPECT_EQ(s.cursor, s.Buffer());
+    EXPECT_EQ(s.Size(), static_cast<int32_t>(r.expected.size()));
   }
   KvString removed("a--b--");
   removed.Replace("--", nullptr);
@@ -134,20 +174,20 @@ TEST(KvString, Replace) {
 
   KvString missing(300);
   missing.Append("no match here");
-  missing.cursor = missing.data + 3;
-  const int32_t capacity = missing.capacity;
+  missing.cursor = missing.Buffer() + 3;
+  const int32_t capacity = missing.Capacity();
   missing.Replace("zz", "y");
   EXPECT_EQ(S(missing), "no match here");
-  EXPECT_EQ(missing.capacity, capacity);
-  EXPECT_EQ(missing.cursor, missing.data);
+  EXPECT_EQ(missing.Capacity(), capacity);
+  EXPECT_EQ(missing.cursor, missing.Buffer());
 }
 
 TEST(KvString, Delete) {
   KvString path("C:\\dir\\file");
-  path.cursor = path.data + 3;
+  path.cursor = path.Buffer() + 3;
   char* at = path.Delete(0, -1);
   EXPECT_EQ(S(path), "C:\\");
-  EXPECT_EQ(at, path.data + 3);
+  EXPECT_EQ(at, path.Buffer() + 3);
 
   KvString dir("dir\\");
   dir.Delete(1, dir.Length() - 1);
@@ -155,7 +195,7 @@ TEST(KvString, Delete) {
 
   KvString shortText("abc");
   EXPECT_EQ(shortText.Delete(5, 0), nullptr);
-  EXPECT_EQ(shortText.data, nullptr);
+  EXPECT_EQ(shortText.Buffer(), nullptr);
 
   struct Row { const char* text; int32_t count, position; const char* expected; int32_t cursor; };
   const Row rows[] = {
@@ -168,24 +208,24 @@ TEST(KvString, Delete) {
     KvString s(r.text);
     char* c = s.Delete(r.count, r.position);
     EXPECT_EQ(S(s), r.expected) << r.text << " " << r.count << "@" << r.position;
-    EXPECT_EQ(c - s.data, r.cursor);
+    EXPECT_EQ(c - s.Buffer(), r.cursor);
   }
 }
 
 TEST(KvString, CopyRange) {
   KvString s("abcdef");
   KvString out("keep");
-  s.CopyRange(out, s.data + 4, s.data + 1);
+  s.CopyRange(out, s.Buffer() + 4, s.Buffer() + 1);
   EXPECT_EQ(S(out), "bcd") << "start after end is exchanged";
-  s.CopyRange(out, nullptr, s.data + 2);
+  s.CopyRange(out, nullptr, s.Buffer() + 2);
   EXPECT_EQ(S(out), "ab");
-  s.CopyRange(out, s.data + 2, nullptr);
+  s.CopyRange(out, s.Buffer() + 2, nullptr);
   EXPECT_EQ(S(out), "cdef");
   KvString other("zzz");
   out.Assign("keep");
-  s.CopyRange(out, other.data, s.data + 2);
+  s.CopyRange(out, other.Buffer(), s.Buffer() + 2);
   EXPECT_EQ(S(out), "keep") << "a position outside the text leaves out untouched";
-  s.CopyRange(out, s.data + 3, s.data + 3);
+  s.CopyRange(out, s.Buffer() + 3, s.Buffer() + 3);
   EXPECT_TRUE(out.IsEmpty());
   EXPECT_EQ(S(s), "abcdef");
 }
@@ -196,27 +236,27 @@ TEST(KvString, SearchesAreDoubleByteAware) {
   KvString s(text.c_str());
   char* hit = s.Find('\\');
   ASSERT_NE(hit, nullptr);
-  EXPECT_EQ(hit - s.data, 4);
+  EXPECT_EQ(hit - s.Buffer(), 4);
   EXPECT_EQ(s.cursor, hit);
 
-  s.cursor = s.data;
+  s.cursor = s.Buffer();
   hit = s.ReverseFind('\\');
   ASSERT_NE(hit, nullptr);
-  EXPECT_EQ(hit - s.data, 4) << "the last real backslash, not the trail byte of 表";
+  EXPECT_EQ(hit - s.Buffer(), 4) << "the last real backslash, not the trail byte of 表";
 
   KvString onlyTrail(kHyo);
   EXPECT_EQ(onlyTrail.Find('\\'), nullptr);
-  EXPECT_EQ(onlyTrail.cursor, onlyTrail.data) << "failure leaves the cursor";
+  EXPECT_EQ(onlyTrail.cursor, onlyTrail.Buffer()) << "failure leaves the cursor";
   EXPECT_EQ(onlyTrail.ReverseFind('\\'), nullptr);
 
-  s.cursor = s.data;
+  s.cursor = s.Buffer();
   hit = s.FindOneOf("]\\");
-  EXPECT_EQ(hit - s.data, 4);
-  s.cursor = s.data;
-  EXPECT_EQ(s.SkipChars("a") - s.data, 1);
+  EXPECT_EQ(hit - s.Buffer(), 4);
+  s.cursor = s.Buffer();
+  EXPECT_EQ(s.SkipChars("a") - s.Buffer(), 1);
   KvString blanks("\t\t ");
   EXPECT_EQ(blanks.SkipChars("\t "), nullptr);
-  EXPECT_EQ(blanks.cursor, blanks.data);
+  EXPECT_EQ(blanks.cursor, blanks.Buffer());
 
   KvString none;
   EXPECT_EQ(none.Find('a'), nullptr);
@@ -227,11 +267,11 @@ TEST(KvString, SearchesAreDoubleByteAware) {
 TEST(KvString, CurrentChar) {
   KvString s((std::string(kHyo) + "x\x83").c_str());
   EXPECT_EQ(s.CurrentChar(), 0x955Cu);
-  s.cursor = s.data + 2;
+  s.cursor = s.Buffer() + 2;
   EXPECT_EQ(s.CurrentChar(), static_cast<uint32_t>('x'));
-  s.cursor = s.data + 3;
+  s.cursor = s.Buffer() + 3;
   EXPECT_EQ(s.CurrentChar(), 0u) << "a lead byte followed by the NUL";
-  s.cursor = s.data + 4;
+  s.cursor = s.Buffer() + 4;
   EXPECT_EQ(s.CurrentChar(), 0u);
 }
 

@@ -131,7 +131,7 @@ TEST(Profile, EscapesAgreeWithReplace) {
     const std::string s(line);
     ExpandProfileEscapes(s.data(), s.data() + s.size(), expanded);
     EXPECT_EQ(std::string(expanded.Text()), std::string(viaReplace.Text())) << kvtest::Hex(line);
-    EXPECT_EQ(expanded.length, expanded.Length()) << kvtest::Hex(line);
+    EXPECT_EQ(expanded.Size(), expanded.Length()) << kvtest::Hex(line);
   }
 }
 
@@ -176,12 +176,12 @@ TEST(Profile, CursorAndRestart) {
   };
   for (const CursorRow& r : rows) {
     KvString text(r.text.c_str());
-    text.cursor = text.data + r.start;
+    text.cursor = text.Buffer() + r.start;
     KvString out(kDefault);
     FindProfileValue("update", r.key, out, text);
     EXPECT_STREQ(out.Text(), r.expected) << r.why;
     const long expectedCursor = r.cursorAfter == -1 ? static_cast<long>(r.start) : r.cursorAfter;
-    EXPECT_EQ(text.cursor - text.data, expectedCursor) << r.why;
+    EXPECT_EQ(text.cursor - text.Buffer(), expectedCursor) << r.why;
   }
   // A text without a buffer gives nothing and does not fail.
   KvString none;
@@ -228,7 +228,7 @@ TEST(Profile, LargeProfilesStayLinear) {
   };
   for (const BigRow& r : rows) {
     KvString text(r.text.c_str());
-    text.cursor = text.data + r.start;
+    text.cursor = text.Buffer() + r.start;
     KvString out(kDefault);
     const auto start = std::chrono::steady_clock::now();
     FindProfileValue("update", "GUID", out, text);

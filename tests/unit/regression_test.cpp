@@ -34,16 +34,16 @@ TEST(Regression, CountedAppendWithNulKeepsLengthAtTheNul) {
     KvString s;
     if (r.start != nullptr) s.Assign(r.start);
     const int32_t result = s.Append(r.bytes.data(), r.count);
-    ASSERT_NE(s.data, nullptr) << r.why;
-    EXPECT_EQ(std::string(s.data), r.text) << r.why;
-    EXPECT_EQ(s.length, static_cast<int32_t>(std::strlen(s.data))) << r.why;
-    EXPECT_EQ(result, s.length) << r.why;
-    EXPECT_GT(s.capacity, s.length) << r.why;
+    ASSERT_NE(s.Buffer(), nullptr) << r.why;
+    EXPECT_EQ(std::string(s.Buffer()), r.text) << r.why;
+    EXPECT_EQ(s.Size(), static_cast<int32_t>(std::strlen(s.Buffer()))) << r.why;
+    EXPECT_EQ(result, s.Size()) << r.why;
+    EXPECT_GT(s.Capacity(), s.Size()) << r.why;
 
     KvString assigned;
     assigned.Assign(r.bytes.data(), r.count);
     const std::string tail(r.bytes.c_str(), strnlen(r.bytes.data(), static_cast<std::size_t>(r.count)));
-    EXPECT_EQ(assigned.length, static_cast<int32_t>(tail.size())) << r.why;
+    EXPECT_EQ(assigned.Size(), static_cast<int32_t>(tail.size())) << r.why;
     EXPECT_EQ(std::string(assigned.Text()), tail) << r.why;
   }
 }
@@ -81,10 +81,10 @@ TEST(Regression, RecordNameOfTheBufferCapacityGetsARoomierBuffer) {
       KvArchiveEntry entry;
       entry.header.version = 1;
       ASSERT_TRUE(entry.ReadEntry(directory));
-      ASSERT_EQ(entry.name.capacity, 64);
+      ASSERT_EQ(entry.name.Capacity(), 64);
       ASSERT_TRUE(entry.ReadEntry(directory)) << n;
-      EXPECT_EQ(entry.name.length, static_cast<int32_t>(n));
-      EXPECT_GT(entry.name.capacity, entry.name.length)
+      EXPECT_EQ(entry.name.Size(), static_cast<int32_t>(n));
+      EXPECT_GT(entry.name.Capacity(), entry.name.Size())
           << n << (inMemory ? " bytes, from memory" : " bytes, from a file");
     }
   }
