@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # pe_check.sh BIN_DIR: checks the shipped 32-bit programs without running
 # them: 32-bit PE, the right subsystem, no DLLs but the system's (everything
-# else is linked in), and updater.exe's resources: dialog 102 with its six
-# controls, icon group 105 with eight images, the manifest.
+# else, libssp of the stack guard included, is linked in), ASLR, DEP and the
+# large-address flag (pe_check.py flags), and updater.exe's resources: dialog
+# 102 field by field (pe_check.py dialog), icon group 105 with eight images,
+# the manifest.
 set -euo pipefail
 bin=${1:?usage: pe_check.sh BIN_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
 objdump=i686-w64-mingw32-objdump
 windres=i686-w64-mingw32-windres
 fail=0
@@ -19,15 +22,14 @@ for exe in updater.exe pak.exe; do
   check "$exe is a 32-bit PE" "grep -q 'file format pei-i386' <<< \"\$head\""
   others=$(grep 'DLL Name:' <<< "$head" | awk '{print toupper($3)}' | grep -Ev "$system_dlls" || true)
   check "$exe imports only system DLLs${others:+ (not: $others)}" "[ -z '$others' ]"
+  python3 "$here/pe_check.py" flags "$f" || fail=1
 done
 
 if [ -f "$bin/updater.exe" ]; then
   head=$($objdump -p "$bin/updater.exe")
   check "updater.exe is a GUI program" "grep -q 'Subsystem.*(Windows GUI)' <<< \"\$head\""
   rc=$($windres -i "$bin/updater.exe" -J coff -O rc)
-  check "dialog 102, 211 x 101" "grep -q '^102 DIALOG 0, 0, 211, 101' <<< \"\$rc\""
-  controls=$(sed -n '/^102 DIALOG/,/^END/p' <<< "$rc" | grep -c '^  CONTROL' || true)
-  check "dialog 102 has six controls" "[ '$controls' = 6 ]"
+  python3 "$here/pe_check.py" dialog "$bin/updater.exe" || fail=1
   check "icon group 105 with eight images" "grep -A2 '^105 14' <<< \"\$rc\" | grep -q 'Has 8 elements'"
   check "a manifest" "grep -q '^1 24' <<< \"\$rc\""
 fi
