@@ -493,36 +493,71 @@ void* VirtualAllocate(std::size_t size) {
 
 void VirtualRelease(void* address) { std::free(address); }
 
-// glibc does not know the I64 size prefix (it would read the I as a flag and
-// the arguments would go out of step): it becomes ll before formatting.
-int FormatBounded(char* buffer, std::size_t size, const char* format, std::va_list args) {
-  std::string rewritten;
-  const char* fmt = format;
-  if (std::strstr(format, "I64") != nullptr || std::strstr(format, "I32") != nullptr) {
-    for (const char* p = format; *p != '\0';) {
-      if (*p != '%') {
-        rewritten += *p++;
-        continue;
+// The size prefixes as the Windows runtime reads them, in glibc's words.
+// There I64 is a 64-bit integer (ll), I32 a 32-bit one (none), I alone the
+// size of a pointer (z), hh the same as h; F and N (far and near pointers)
+// and L mean nothing and are dropped: a %Ld reads an int, a %Lf a double. Left
+// to glibc they would put the arguments out of step (it reads the I as a flag,
+// %Lf as a long double, F as a conversion of its own).
+namespace {
+bool NeedsRewrite(const char* format) {
+  for (const char* p = std::strchr(format, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+    ++p;
+    if (*p == '%') continue;
+    while (*p != '\0' && std::strchr("#*-+0 .123456789", *p) != nullptr) ++p;
+    for (; *p != '\0' && std::strchr("IhlLFNzjt", *p) != nullptr; ++p) {
+      if (*p == 'I' || *p == 'L' || *p == 'F' || *p == 'N' || (p[0] == 'h' && p[1] == 'h')) {
+        return true;
       }
-      rewritten += *p++;
-      if (*p == '%') {
-        rewritten += *p++;
-        continue;
-      }
-      while (*p != '\0' && std::strchr("#*-+0 .123456789hlLFNzjt", *p) != nullptr) {
-        if (*p == 'F' || *p == 'N') {  // far and near pointers mean nothing here
-          ++p;
-          continue;
-        }
-        rewritten += *p++;
-      }
+    }
+    if (*p == '\0') break;
+  }
+  return false;
+}
+
+std::string RewriteSizePrefixes(const char* format) {
+  std::string out;
+  for (const char* p = format; *p != '\0';) {
+    if (*p != '%') {
+      out += *p++;
+      continue;
+    }
+    out += *p++;
+    if (*p == '%') {
+      out += *p++;
+      continue;
+    }
+    while (*p != '\0' && std::strchr("#*-+0 .123456789", *p) != nullptr) out += *p++;
+    for (bool more = true; more && *p != '\0';) {
       if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-        rewritten += "ll";
+        out += "ll";
         p += 3;
       } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
         p += 3;
+      } else if (*p == 'I') {
+        out += 'z';
+        ++p;
+      } else if (p[0] == 'h' && p[1] == 'h') {
+        out += 'h';
+        p += 2;
+      } else if (*p == 'L' || *p == 'F' || *p == 'N') {
+        ++p;
+      } else if (std::strchr("hlzjt", *p) != nullptr) {
+        out += *p++;
+      } else {
+        more = false;
       }
     }
+  }
+  return out;
+}
+}  // namespace
+
+int FormatBounded(char* buffer, std::size_t size, const char* format, std::va_list args) {
+  std::string rewritten;
+  const char* fmt = format;
+  if (NeedsRewrite(format)) {
+    rewritten = RewriteSizePrefixes(format);
     fmt = rewritten.c_str();
   }
 #pragma GCC diagnostic push

@@ -1,5 +1,5 @@
 // format.cpp: Format and AppendFormat. A walk over the format sizes the room,
-// the runtime writes straight into the string's buffer within that room, and
+// the runtime writes straight into the string's next buffer within that room, and
 // when it would need more (a conversion the walk knows no bound for) the room
 // is made and the output written again.
 #include "text/format.h"
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <utility>
 
 #include "platform/platform.h"
 #include "text/kvstring.h"
@@ -16,17 +17,36 @@ namespace {
 
 enum class Size { kInt, kShort, kLong, kLongLong, kSizeT };
 
+// The widest field, and the most digits a precision may ask for, that a
+// format may request. No format of the system comes near; a field beyond it
+// (a width of 3000000000, a precision read from a wrong argument) is taken for
+// a fault and the format is refused, the same on both runtimes, rather than
+// sized in gigabytes or handed to a runtime whose int would wrap.
+constexpr int64_t kMaxField = 1 << 20;
+
+// A decimal field of the format, read without overflow: a value that no int
+// holds (which the runtime cannot read either) reads as INT32_MAX + 1.
+constexpr int64_t kNoInt = int64_t{INT32_MAX} + 1;
+int64_t ReadField(const char*& p) {
+  int64_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    value = value * 10 + (*p - '0');
+    if (value > kNoInt) value = kNoInt;
+  }
+  return value;
+}
+
 // Length of a text conversion: its own length, a null pointer as "(null)",
 // then at most the precision, then at least the width.
-int64_t TextItem(int64_t own, int width, int precision) {
+int64_t TextItem(int64_t own, int64_t width, int64_t precision) {
   if (own < 1) own = 1;
   if (precision > 0 && own > precision) own = precision;
   if (own < width) own = width;
   return own;
 }
 
-int64_t NumberItem(int64_t floor, int width, int precision) {
-  const int64_t wanted = static_cast<int64_t>(width) + precision;
+int64_t NumberItem(int64_t floor, int64_t width, int64_t precision) {
+  const int64_t wanted = width + precision;
   return wanted > floor ? wanted : floor;
 }
 
@@ -51,15 +71,13 @@ int64_t EstimateFormatLength(const char* format, std::va_list args) {
       ++p;
       continue;
     }
-    int width = 0;
-    int precision = 0;
+    int64_t width = 0;
+    int64_t precision = 0;
     for (; *p != '\0' && std::strchr("#*-+0 ", *p) != nullptr; ++p) {
       if (*p == '#') total += 2;
       if (*p == '*') width = va_arg(ap, int);
     }
-    if (width == 0) {
-      for (; *p >= '0' && *p <= '9'; ++p) width = width * 10 + (*p - '0');
-    }
+    if (width == 0) width = ReadField(p);
     if (width < 0) width = -width;  // a negative * width means left-aligned
     if (*p == '.') {
       ++p;
@@ -67,9 +85,9 @@ int64_t EstimateFormatLength(const char* format, std::va_list args) {
         precision = va_arg(ap, int);
         ++p;
       } else {
-        for (; *p >= '0' && *p <= '9'; ++p) precision = precision * 10 + (*p - '0');
+        precision = ReadField(p);
       }
-      if (precision < 0) precision = 0;
+      if (precision < 0) precision = 0;  // as if none was given
     }
     Size size = Size::kInt;
     for (bool more = true; more && *p != '\0';) {
@@ -78,6 +96,9 @@ int64_t EstimateFormatLength(const char* format, std::va_list args) {
         p += 3;
       } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
         p += 3;
+      } else if (*p == 'I') {  // alone: the size of a pointer
+        size = Size::kSizeT;
+        ++p;
       } else if (*p == 'h') {
         size = Size::kShort;
         ++p;
@@ -96,6 +117,12 @@ int64_t EstimateFormatLength(const char* format, std::va_list args) {
     const char conversion = *p;
     if (conversion == '\0') break;  // cut off by the end of the format
     ++p;
+    // A precision only shortens a text; everywhere else it adds digits.
+    const bool text = conversion == 's' || conversion == 'S';
+    if (width > kMaxField || precision >= kNoInt || (!text && precision > kMaxField)) {
+      total = -1;
+      break;
+    }
     switch (conversion) {
       case 'c':
       case 'C':
@@ -151,7 +178,8 @@ int64_t EstimateFormatLength(const char* format, std::va_list args) {
         break;
       case 'f': {
         const double value = va_arg(ap, double);
-        const int n = std::snprintf(nullptr, 0, "%*.*f", width, precision + 6, value);
+        const int n = std::snprintf(nullptr, 0, "%*.*f", static_cast<int>(width),
+                                    static_cast<int>(precision + 6), value);
         total += n > 0 ? n : 0;
         break;
       }
@@ -175,41 +203,56 @@ int64_t EstimateFormat(const char* format, ...) {
   return n;
 }
 
-void KvString::FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args) {
-  const int32_t at = keep;
-  int64_t room = EstimateFormatLength(format, args);
+// The output is built in a buffer of its own and takes the place of the old
+// one only when it is complete: an argument may point into this string's own
+// text (s.AppendFormat("%s", s.Text())), and that text must stay where it is
+// until the runtime has read it.
+bool KvString::FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args) {
+  const int64_t estimate = EstimateFormatLength(format, args);
+  if (estimate < 0) return false;  // a field no string could hold: refused, nothing added
+  const std::ptrdiff_t cursorOffset = cursor != nullptr ? cursor - data : 0;
+  int64_t room = estimate;
+  KvString fresh;
   for (int pass = 0; pass < 2; ++pass) {
-    if (room > INT32_MAX - 128 - at) throw std::bad_alloc();
-    Reserve(static_cast<int32_t>(at + room));
+    if (room > INT32_MAX - 128 - keep) throw std::bad_alloc();
+    fresh.Reserve(static_cast<int32_t>(keep + room));
+    if (keep > 0) std::memcpy(fresh.data, data, static_cast<std::size_t>(keep));
+    fresh.data[keep] = '\0';
     std::va_list ap;
     va_copy(ap, args);
-    const std::size_t size = static_cast<std::size_t>(capacity - at) + 1;
-    const int need = plat::FormatBounded(data + at, size, format, ap);
+    const std::size_t size = static_cast<std::size_t>(fresh.capacity - keep) + 1;
+    const int need = plat::FormatBounded(fresh.data + keep, size, format, ap);
     va_end(ap);
     if (need < 0) {
-      data[at] = '\0';  // the runtime refused the format: nothing is added
+      fresh.data[keep] = '\0';  // the runtime refused the format: nothing is added
       break;
     }
     if (static_cast<std::size_t>(need) < size) break;
     room = need;
   }
-  length = Length();
-  if (cursorToStart) cursor = data;
+  fresh.length = fresh.Length();
+  fresh.cursor = cursorToStart || data == nullptr ? fresh.data : fresh.data + cursorOffset;
+  *this = std::move(fresh);
+  return true;
 }
 
+// The old text goes only once the new one is made: an argument may be it.
 void KvString::Format(const char* format, ...) {
-  Empty();
-  if (format == nullptr) return;
+  if (format == nullptr) {
+    Empty();
+    return;
+  }
   std::va_list args;
   va_start(args, format);
-  FormatAfter(0, true, format, args);
+  const bool made = FormatAfter(0, true, format, args);
   va_end(args);
+  if (!made) Empty();
 }
 
 void KvString::AppendFormat(const char* format, ...) {
   if (format == nullptr) return;
   std::va_list args;
   va_start(args, format);
-  FormatAfter(Length(), false, format, args);
+  (void)FormatAfter(Length(), false, format, args);
   va_end(args);
 }

@@ -348,6 +348,14 @@ char* KvString::Tokenize(KvString& out, const char* set) {
   while (*end != '\0' && !kvtext::CharInSet(end, set)) end = const_cast<char*>(plat::NextChar(end));
   KvString token;
   token.Append(start, static_cast<int32_t>(end - start));
+  if (&out == this) {
+    // The string becomes its own token: its old text, and the positions in
+    // it, are gone. The cursor stands at the token's end, where the next
+    // call finds no further token.
+    *this = std::move(token);
+    cursor = data + length;
+    return data;
+  }
   out = std::move(token);
   cursor = end;
   return start;

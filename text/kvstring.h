@@ -90,8 +90,9 @@ class KvString {
  private:
   void Release();
   void SetCursorOffset(int32_t offset);
-  // Formats after the first `keep` bytes of the text (format.cpp).
-  void FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args);
+  // Formats after the first `keep` bytes of the text (format.cpp); false
+  // when the format was refused and the string left as it was.
+  bool FormatAfter(int32_t keep, bool cursorToStart, const char* format, std::va_list args);
 };
 
 // Double-byte-aware helpers shared by the string, path and profile code.

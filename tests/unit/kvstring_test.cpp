@@ -298,6 +298,24 @@ TEST(KvString, Tokenize) {
   EXPECT_EQ(S(out), " b.dat") << "blanks belong to the items";
 }
 
+// A string that is its own Tokenize output: the token takes the place of the
+// text, the returned start lies in the new text, and the next call finds no
+// further token (the old text and its positions are gone).
+TEST(KvString, TokenizeIntoItself) {
+  KvString s(";a;;b;");
+  char* token = s.Tokenize(s, ";");
+  ASSERT_NE(token, nullptr);
+  EXPECT_EQ(token, s.Buffer());
+  EXPECT_STREQ(s.Text(), "a");
+  EXPECT_EQ(s.Size(), 1);
+  EXPECT_EQ(s.cursor, s.Buffer() + 1);
+  EXPECT_EQ(s.Tokenize(s, ";"), nullptr);
+  EXPECT_STREQ(s.Text(), "a");
+  KvString path("dir\\file");
+  EXPECT_STREQ(path.Tokenize(path, "\\"), "dir");
+  EXPECT_STREQ(path.Text(), "dir");
+}
+
 TEST(KvString, CompareNoCaseN) {
   struct Row { const char* a; const char* b; int32_t n; bool equal; const char* why; };
   const Row rows[] = {
