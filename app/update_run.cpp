@@ -126,17 +126,11 @@ int RunUpdate() {
     Run(instance);
   } catch (const KvErrorException& error) {
     ReportError(error, nullptr);
-  } catch (const KvException& error) {
-    ReportFailure(error.code, kNoMemory, nullptr);  // Replace raises it when memory runs out
+  } catch (const KvException&) {
+    // The rest of the family: the archive's and the transforms' markers.
+    ReportFailure(::GetLastError(), "アーカイブの形式に対応していません。", nullptr);
   } catch (const std::bad_alloc&) {
     ReportFailure(ERROR_NOT_ENOUGH_MEMORY, kNoMemory, nullptr);
-  } catch (uint32_t status) {
-    ReportFailure(status, status == kStatusNoMemory ? kNoMemory : "処理を続けられませんでした。",
-                  nullptr);
-  } catch (const KvArchive::KvCantFoundEncryptionVertionException&) {
-    ReportFailure(::GetLastError(), "アーカイブの形式に対応していません。", nullptr);
-  } catch (const IEncryption::KvVersionDiffelentException&) {
-    ReportFailure(::GetLastError(), "アーカイブの形式に対応していません。", nullptr);
   } catch (...) {
     ReportFailure(::GetLastError(), "処理を続けられませんでした。", nullptr);
   }

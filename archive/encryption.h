@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/exceptions.h"
 #include "text/kvstring.h"
 
 class KvArchiveEntry;
@@ -46,7 +47,10 @@ class KvEncryptionParamV1 : public KvEncryptionParam {
 class IEncryption {
  public:
   // Raised when a transform receives a parameter block of the wrong version.
-  class KvVersionDiffelentException {};
+  class KvVersionDiffelentException : public KvException {
+   public:
+    KvVersionDiffelentException() : KvException(0) {}
+  };
 
   virtual ~IEncryption() = default;
   virtual void Transform(unsigned char* out, const unsigned char* in, int32_t length, uint32_t key,

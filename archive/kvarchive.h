@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "text/exceptions.h"
 #include "text/kvstring.h"
 
 class KvArchiveEntry;
@@ -25,7 +26,10 @@ extern std::vector<KvString> SearchPaths;
 class KvArchive {
  public:
   // Marks an archive version without a parameter block (never raised).
-  class KvCantFoundEncryptionVertionException {};
+  class KvCantFoundEncryptionVertionException : public KvException {
+   public:
+    KvCantFoundEncryptionVertionException() : KvException(0) {}
+  };
 
   KvArchive();
   virtual ~KvArchive();

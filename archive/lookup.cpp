@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "app/kvpath.h"
 #include "archive/inflate.h"
@@ -169,7 +170,7 @@ bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& a
   }
 
   KvVirtualBlock block;
-  if (!block.Allocate(header.directorySize)) throw kStatusNoMemory;
+  if (!block.Allocate(header.directorySize)) throw std::bad_alloc();
   // A stream that inflates to less than directorySize leaves only what it
   // made to be read: records beyond it do not fit.
   const uint32_t inflated =

@@ -5,6 +5,12 @@
 
 #include "text/kvstring.h"
 
+// The system's exceptions are one family: every one of them is a KvException
+// (the archive's and the transforms' markers, KvErrorException for the
+// failures the user is told about), so a handler at the top needs one rung
+// for the family beside the runtime's std::bad_alloc for lack of memory.
+// Nothing else is thrown: no bare status values.
+
 // The base of the system's exceptions; code is 0 when it carries none.
 class KvException {
  public:
@@ -24,7 +30,3 @@ class KvErrorException : public KvException {
 
   KvString message;
 };
-
-// The status code for lack of memory, thrown as a bare value by the archive
-// lookup when the region for a directory cannot be had.
-constexpr uint32_t kStatusNoMemory = 0xC0000017u;

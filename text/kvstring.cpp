@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "platform/platform.h"
-#include "text/exceptions.h"
 
 namespace kvtext {
 
@@ -244,24 +243,21 @@ void KvString::Replace(const char* search, const char* replacement) {
   const char* hit = FindText(data, search);
   if (hit == nullptr) return;
   const std::size_t searchLength = std::strlen(search);
-  try {
-    // The working text keeps its own length, so many occurrences in a long
-    // text cost one pass, not a rescan per piece.
-    std::string work;
-    work.reserve(static_cast<std::size_t>(capacity));
-    const char* rest = data;
-    while (hit != nullptr) {
-      work.append(rest, static_cast<std::size_t>(hit - rest));
-      if (replacement != nullptr) work.append(replacement);
-      rest = hit + searchLength;
-      hit = FindText(rest, search);
-    }
-    work.append(rest);
-    KvString result(work.c_str());
-    *this = std::move(result);
-  } catch (...) {
-    throw KvException(0);
+  // The working text keeps its own length, so many occurrences in a long
+  // text cost one pass, not a rescan per piece. Lack of memory leaves as the
+  // runtime's std::bad_alloc, as from every other allocation.
+  std::string work;
+  work.reserve(static_cast<std::size_t>(capacity));
+  const char* rest = data;
+  while (hit != nullptr) {
+    work.append(rest, static_cast<std::size_t>(hit - rest));
+    if (replacement != nullptr) work.append(replacement);
+    rest = hit + searchLength;
+    hit = FindText(rest, search);
   }
+  work.append(rest);
+  KvString result(work.c_str());
+  *this = std::move(result);
 }
 
 char* KvString::Delete(int32_t count, int32_t position) {

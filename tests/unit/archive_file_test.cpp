@@ -162,7 +162,7 @@ TEST(ArchiveFile, WriteModesMakeFolders) {
 
 TEST(ArchiveFile, PromptIgnoreRetryAbort) {
   kvtest::ScratchFolder scratch;
-  QuietOpen = false;
+  kvtest::ScopedValue<bool> loud(QuietOpen, false);
   {
     kvtest::PromptAnswers answers({plat::kIdIgnore});
     KvArchive f;
@@ -202,13 +202,13 @@ TEST(ArchiveFile, PromptIgnoreRetryAbort) {
 // prompt box itself left (a real message box resets the last error).
 TEST(ArchiveFile, AbortCarriesTheErrorCodeOfTheFailedOpen) {
   kvtest::ScratchFolder scratch;
+  kvtest::ScopedValue<bool> loud(QuietOpen, false);
   uint32_t beforeBox = 0;
-  plat::MessageHandler previous =
-      plat::SetMessageHandler([&beforeBox](const char*, const char*, unsigned) {
-        beforeBox = plat::LastError();
-        plat::SetLastErrorCode(0);
-        return plat::kIdAbort;
-      });
+  kvtest::ScopedMessageHandler handler([&beforeBox](const char*, const char*, unsigned) {
+    beforeBox = plat::LastError();
+    plat::SetLastErrorCode(0);
+    return plat::kIdAbort;
+  });
   KvArchive f;
   uint32_t code = 0;
   try {
@@ -216,36 +216,82 @@ TEST(ArchiveFile, AbortCarriesTheErrorCodeOfTheFailedOpen) {
   } catch (const KvErrorException& e) {
     code = e.code;
   }
-  plat::SetMessageHandler(previous);
   EXPECT_NE(beforeBox, 0u);
   EXPECT_EQ(code, beforeBox);
 }
 
 TEST(ArchiveFile, RetryFindsTheFileThatAppeared) {
   kvtest::ScratchFolder scratch;
+  kvtest::ScopedValue<bool> loud(QuietOpen, false);
   int boxes = 0;
-  plat::MessageHandler previous = plat::SetMessageHandler([&boxes](const char*, const char*, unsigned) {
+  kvtest::ScopedMessageHandler handler([&boxes](const char*, const char*, unsigned) {
     ++boxes;
     kvfix::Rewrite("late.txt", "late");
     return plat::kIdRetry;
   });
   KvArchive f;
-  const bool opened = f.Open("late.txt", OpenRead);
-  plat::SetMessageHandler(previous);
-  ASSERT_TRUE(opened);
+  ASSERT_TRUE(f.Open("late.txt", OpenRead));
   EXPECT_EQ(boxes, 1);
   EXPECT_EQ(ReadAll(f), "late");
+}
+
+// A wildcard name that matches nothing brings up the box with the name as
+// the caller wrote it, the "*" included; Retry runs the whole search again,
+// the wildcard included, so a file that appeared meanwhile (on disk, or as
+// an entry of an archive, found by the text before the "*") is opened.
+TEST(ArchiveFile, RetryWithAWildcardName) {
+  kvtest::ScratchFolder scratch;
+  kvtest::ScopedValue<bool> loud(QuietOpen, false);
+  plat::MakeDirectory("sub");
+  struct Row {
+    void (*appear)();  // what the user does while the box is up
+    const char* contents;
+    const char* why;
+  };
+  const Row rows[] = {
+      {[] { kvfix::Rewrite("sub\\late.txt", "on disk"); }, "on disk", "a file matching the pattern"},
+      {[] {
+         kvfix::Rewrite("late.pak",
+                        pak::WriteArchive({kvfix::Entry("sub\\later", "in a pak")}, kvfix::Options(3)));
+       },
+       "in a pak", "an archive entry starting with the text before the *"},
+  };
+  for (const Row& r : rows) {
+    int boxes = 0;
+    std::string shown;
+    kvtest::ScopedMessageHandler handler([&](const char* text, const char*, unsigned) {
+      shown = text;
+      if (++boxes == 2) r.appear();
+      return boxes < 3 ? plat::kIdRetry : plat::kIdIgnore;
+    });
+    KvArchive f;
+    ASSERT_TRUE(f.Open("sub/*", OpenRead)) << r.why;
+    EXPECT_EQ(boxes, 2) << r.why << ": a box per failed attempt, then the retry found it";
+    EXPECT_EQ(shown, "ファイル sub/* が開けません。") << r.why;
+    EXPECT_EQ(ReadAll(f), r.contents) << r.why;
+    f.Close();
+    kvtest::RemoveTree("sub");
+    plat::MakeDirectory("sub");
+    plat::RemoveFile("late.pak");
+  }
+  int boxes = 0;
+  kvtest::ScopedMessageHandler handler([&boxes](const char*, const char*, unsigned) {
+    return ++boxes < 3 ? plat::kIdRetry : plat::kIdIgnore;
+  });
+  KvArchive f;
+  EXPECT_FALSE(f.Open("sub\\*.none", OpenRead));
+  EXPECT_EQ(boxes, 3) << "Retry, Retry, Ignore: three attempts, then the open fails";
+  EXPECT_FALSE(f.IsOpen());
 }
 
 TEST(ArchiveFile, QuietOpen) {
   kvtest::ScratchFolder scratch;
   kvtest::PromptAnswers answers({plat::kIdAbort});
-  QuietOpen = true;
+  kvtest::ScopedValue<bool> quiet(QuietOpen, true);
   KvArchive f;
   EXPECT_FALSE(f.Open("missing.txt", OpenRead));
   EXPECT_FALSE(f.Open("missing.txt", 3));
   EXPECT_TRUE(f.Open("made.txt", OpenWrite)) << "write modes create the file";
-  QuietOpen = false;
   EXPECT_TRUE(answers.Boxes().empty());
 }
 

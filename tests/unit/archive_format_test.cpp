@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -394,6 +395,122 @@ TEST(ArchiveInflate, EmptyStream) {
   unsigned char out[1] = {0x77};
   EXPECT_EQ(Inflate(b.file, static_cast<uint32_t>(packed.size()), out, 0), 0u);
   EXPECT_EQ(out[0], 0x77);
+}
+
+// The transforms called directly, the way the record readers call Transform
+// (four bytes, separate in and out) and DecryptRead calls Decrypt. The key
+// 0x44332211 has the bytes k0..k3 = 11 22 33 44.
+TEST(ArchiveFormat, TransformDirectly) {
+  constexpr uint32_t kKey = 0x44332211u;
+  struct Row {
+    std::vector<unsigned char> in;
+    int32_t start;
+    bool inPlace;
+    std::vector<unsigned char> out;
+    const char* why;
+  };
+  const Row rows[] = {
+      {{0, 0, 0, 0}, 0, false, {0x11, 0x22, 0x33, 0x44}, "one word: in XOR key, into out"},
+      {{0xFF, 0xFF, 0x0F, 0xF0}, 0, false, {0xEE, 0xDD, 0x3C, 0xB4}, "one word, other bytes"},
+      {{0, 0, 0, 0}, 1, false, {0x22, 0x33, 0x44, 0x11}, "start index 1: the key turned by a byte"},
+      {{0, 0, 0, 0}, 3, false, {0x44, 0x11, 0x22, 0x33}, "start index 3"},
+      {{0}, 0, true, {0x22}, "a tail of one byte takes k1"},
+      {{0, 0}, 0, true, {0x11, 0x22}, "a tail of two takes k0 k1"},
+      {{0, 0, 0}, 0, true, {0x44, 0x11, 0x22}, "a tail of three takes k3 k0 k1"},
+      {{0, 0, 0, 0, 0}, 0, true, {0x11, 0x22, 0x33, 0x44, 0x22}, "a word and a tail of one"},
+      {{}, 0, false, {}, "length 0 changes nothing"},
+  };
+  KvXorEncryption xorEncryption;
+  KvNoEncryption none;
+  for (const Row& r : rows) {
+    const int32_t n = static_cast<int32_t>(r.in.size());
+    std::vector<unsigned char> in = r.in;
+    in.push_back(0xA5);  // a guard byte after the length
+    std::vector<unsigned char> out(in.size(), 0x5A);
+    if (r.inPlace) {
+      xorEncryption.Transform(in.data(), in.data(), n, kKey, r.start);
+      EXPECT_EQ(std::vector<unsigned char>(in.begin(), in.begin() + n), r.out) << r.why;
+    } else {
+      xorEncryption.Transform(out.data(), in.data(), n, kKey, r.start);
+      EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.begin() + n), r.out) << r.why;
+      EXPECT_EQ(std::vector<unsigned char>(in.begin(), in.begin() + n), r.in) << r.why << ": in stays";
+      EXPECT_EQ(out[static_cast<std::size_t>(n)], 0x5A) << r.why << ": nothing after the length";
+      std::vector<unsigned char> untouched(in.size(), 0x5A);
+      none.Transform(untouched.data(), in.data(), n, kKey, r.start);
+      EXPECT_EQ(untouched, std::vector<unsigned char>(in.size(), 0x5A)) << r.why << ": no encryption";
+    }
+    EXPECT_EQ(in.back(), 0xA5) << r.why << ": nothing after the length";
+  }
+  std::vector<unsigned char> in = {1, 2, 3, 4};
+  std::vector<unsigned char> out = {9, 9, 9, 9};
+  xorEncryption.Transform(out.data(), in.data(), -4, kKey, 0);
+  EXPECT_EQ(out, (std::vector<unsigned char>{9, 9, 9, 9})) << "a negative length changes nothing";
+}
+
+// Encrypt and Decrypt over a parameter block: the bytes at entry positions 0
+// to 15 are XORed with the key of the key text, the rest stay; XOR is its own
+// inverse. A block that is not of version 1 is refused by the XOR transform.
+TEST(ArchiveFormat, EncryptDecryptDirectly) {
+  const uint32_t key = KvXorEncryption::MakeKeyN("abc", 3);  // 0x001BFC86: 86 FC 1B 00
+  ASSERT_EQ(key, 0x001BFC86u);
+  struct Row {
+    uint32_t position, entrySize;
+    std::vector<unsigned char> expected;  // from four zero bytes
+    const char* why;
+  };
+  const Row rows[] = {
+      {0, 4, {0x86, 0xFC, 0x1B, 0x00}, "four bytes from the start"},
+      {12, 100, {0x86, 0xFC, 0x1B, 0x00}, "the last scrambled word"},
+      {14, 100, {0x1B, 0x00, 0, 0}, "two scrambled bytes, then stored ones"},
+      {16, 100, {0, 0, 0, 0}, "from position 16 on: as stored"},
+      {0, 3, {0x00, 0x86, 0xFC, 0}, "an entry of three: the tail rule, and nothing past its end"},
+  };
+  KvXorEncryption xorEncryption;
+  for (const Row& r : rows) {
+    for (bool encrypt : {false, true}) {
+      unsigned char bytes[4] = {0, 0, 0, 0};
+      KvEncryptionParamV1 block(bytes, r.position, 4, "abc", r.entrySize);
+      if (encrypt) {
+        xorEncryption.Encrypt(block);
+      } else {
+        xorEncryption.Decrypt(block);
+      }
+      EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 4), r.expected)
+          << r.why << (encrypt ? " (Encrypt)" : " (Decrypt)");
+      (encrypt ? static_cast<void>(xorEncryption.Decrypt(block))
+               : static_cast<void>(xorEncryption.Encrypt(block)));
+      EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 4), std::vector<unsigned char>(4, 0))
+          << r.why << ": the other way back";
+    }
+  }
+
+  unsigned char bytes[4] = {1, 2, 3, 4};
+  KvEncryptionParamV0 v0(bytes, 0, 4, "abc", 4);
+  EXPECT_THROW(xorEncryption.Decrypt(v0), IEncryption::KvVersionDiffelentException);
+  EXPECT_THROW(xorEncryption.Encrypt(v0), IEncryption::KvVersionDiffelentException);
+  try {
+    xorEncryption.Decrypt(v0);
+    ADD_FAILURE() << "a version-0 block reached the XOR transform";
+  } catch (const KvException& e) {
+    EXPECT_EQ(e.code, 0u) << "one of the system's exceptions, without a code";
+  }
+  EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 4), (std::vector<unsigned char>{1, 2, 3, 4}))
+      << "a refused block is left as it was";
+  KvNoEncryption none;
+  KvEncryptionParamV1 v1(bytes, 0, 4, "abc", 4);
+  none.Decrypt(v1);
+  none.Encrypt(v0);
+  EXPECT_EQ(std::vector<unsigned char>(bytes, bytes + 4), (std::vector<unsigned char>{1, 2, 3, 4}))
+      << "no encryption changes nothing";
+
+  struct VersionRow {
+    uint32_t version, blockVersion;
+  };
+  for (const VersionRow& r : {VersionRow{0, 0}, VersionRow{1, 0}, VersionRow{2, 0}, VersionRow{3, 1},
+                              VersionRow{0xFFFFFFFFu, 1}}) {
+    std::unique_ptr<KvEncryptionParam> block(CreateEncryptionParam(r.version, bytes, 0, 4, "x", 4));
+    EXPECT_EQ(block->GetVersion(), r.blockVersion) << "archive version " << r.version;
+  }
 }
 
 }  // namespace

@@ -372,11 +372,13 @@ TEST(ArchiveLookup, SearchPaths) {
   kvtest::ScratchFolder scratch;
   plat::MakeDirectory("more");
   WritePak("more\\m.pak", {Entry("m.txt", "from more")}, Options(3));
-  SearchPaths.push_back(KvString((scratch.Path() + "\\more").c_str()));
   KvArchive f;
-  EXPECT_EQ(OpenAndRead(f, "m.txt"), "from more");
-  EXPECT_EQ(OpenAndRead(f, "m.txt", OpenRead | OpenNoSearchPath), "<none>");
-  SearchPaths.clear();
+  {
+    kvtest::ScopedValue<std::vector<KvString>> paths(
+        SearchPaths, {KvString((scratch.Path() + "\\more").c_str())});
+    EXPECT_EQ(OpenAndRead(f, "m.txt"), "from more");
+    EXPECT_EQ(OpenAndRead(f, "m.txt", OpenRead | OpenNoSearchPath), "<none>");
+  }
   EXPECT_EQ(OpenAndRead(f, "m.txt"), "<none>");
 }
 

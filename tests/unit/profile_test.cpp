@@ -276,8 +276,7 @@ TEST(ProfileFile, EachLookupReadsTheFileAnew) {
 }
 
 TEST(ProfileFile, MissingFile) {
-  const bool quiet = QuietOpen;
-  QuietOpen = false;
+  kvtest::ScopedValue<bool> loud(QuietOpen, false);
   kvtest::ScratchFolder scratch;
   {
     kvtest::PromptAnswers answers({plat::kIdIgnore});
@@ -300,7 +299,6 @@ TEST(ProfileFile, MissingFile) {
     }
     EXPECT_STREQ(out.Text(), kDefault);
   }
-  QuietOpen = quiet;
 }
 
 TEST(ProfileFile, InsidePak) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -53,6 +54,37 @@ class PromptAnswers {
  private:
   std::vector<int> answers_;
   std::vector<Box> boxes_;
+  plat::MessageHandler previous_;
+};
+
+// Gives a process-wide variable (QuietOpen, SearchPaths) a value for the life
+// of the holder and its old value back on destruction, also when a failed
+// assertion ends the test early.
+template <typename T>
+class ScopedValue {
+ public:
+  ScopedValue(T& global, T value) : global_(global), previous_(std::move(global)) {
+    global_ = std::move(value);
+  }
+  ~ScopedValue() { global_ = std::move(previous_); }
+  ScopedValue(const ScopedValue&) = delete;
+  ScopedValue& operator=(const ScopedValue&) = delete;
+
+ private:
+  T& global_;
+  T previous_;
+};
+
+// The message handler, the same way.
+class ScopedMessageHandler {
+ public:
+  explicit ScopedMessageHandler(plat::MessageHandler handler)
+      : previous_(plat::SetMessageHandler(std::move(handler))) {}
+  ~ScopedMessageHandler() { plat::SetMessageHandler(previous_); }
+  ScopedMessageHandler(const ScopedMessageHandler&) = delete;
+  ScopedMessageHandler& operator=(const ScopedMessageHandler&) = delete;
+
+ private:
   plat::MessageHandler previous_;
 };
 

@@ -270,10 +270,8 @@ std::string EntryFailure(const std::exception_ptr& failure) {
     return e.what();
   } catch (const KvErrorException& e) {
     return Shown(e.message.Text());
-  } catch (const KvException& e) {
-    return "archive error, code " + std::to_string(e.code);
-  } catch (uint32_t status) {
-    return status == kStatusNoMemory ? "not enough memory" : "archive error, status " + std::to_string(status);
+  } catch (const KvException&) {
+    return "archive format not supported";
   } catch (const std::bad_alloc&) {
     return "not enough memory";
   } catch (const std::exception& e) {
@@ -583,18 +581,13 @@ int main(int argc, char** argv) {
   } catch (const paktool::Interruption&) {
     Fail("interrupted; nothing half-written left behind");
     return 130;
-  } catch (const ToolError& e) {
-    Fail(e.what());
   } catch (const KvErrorException& e) {
     Fail(Shown(e.message.Text()));
-  } catch (const KvException& e) {
-    Fail("archive error, code " + std::to_string(e.code));
-  } catch (uint32_t status) {
-    Fail(status == kStatusNoMemory ? std::string("not enough memory for the archive")
-                                   : "archive error, status " + std::to_string(status));
+  } catch (const KvException&) {
+    Fail("archive format not supported");
   } catch (const std::bad_alloc&) {
     Fail("not enough memory");
-  } catch (const std::exception& e) {
+  } catch (const std::exception& e) {  // ToolError and UsageError among them
     Fail(e.what());
   } catch (...) {
     Fail("the archive could not be read");
