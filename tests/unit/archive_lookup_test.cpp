@@ -348,6 +348,20 @@ TEST(ArchiveLookup, FolderRules) {
 }
 
 #ifndef _WIN32
+// Maps a drive letter onto a POSIX folder for the life of the holder.
+class ScopedDriveRoot {
+ public:
+  ScopedDriveRoot(char letter, const std::string& posixFolder) : letter_(letter) {
+    plat::SetDriveRoot(letter, posixFolder.c_str());
+  }
+  ~ScopedDriveRoot() { plat::SetDriveRoot(letter_, nullptr); }
+  ScopedDriveRoot(const ScopedDriveRoot&) = delete;
+  ScopedDriveRoot& operator=(const ScopedDriveRoot&) = delete;
+
+ private:
+  char letter_;
+};
+
 TEST(ArchiveLookup, DriveRoot) {
   kvtest::ScratchFolder scratch;
   plat::MakeDirectory("drive");
@@ -358,13 +372,11 @@ TEST(ArchiveLookup, DriveRoot) {
     posix = scratch.Path().substr(2);
     for (char& c : posix) c = c == '\\' ? '/' : c;
   }
-  plat::SetDriveRoot('Q', (posix + "/drive").c_str());
+  ScopedDriveRoot drive('Q', posix + "/drive");
   KvArchive f;
   ASSERT_TRUE(f.OpenFromPaks("Q:\\", "r.txt"));
   EXPECT_STREQ(f.GetPath().Text(), "Q:\\r.pak");
   EXPECT_EQ(ReadAll(f), "at the root");
-  f.Close();
-  plat::SetDriveRoot('Q', nullptr);
 }
 #endif
 
