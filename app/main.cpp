@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "app/process_guard.h"
 #include "app/update_run.h"
 
 namespace {
@@ -25,6 +26,8 @@ class KvComApartment {
 
 // No argument is used; the exit code is always 0.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // First of all, before COM or the common controls load anything by name.
+  RestrictProcess();
   KvComApartment com;
   // The manifest asks for the version-6 controls, which need registering.
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};

@@ -172,25 +172,44 @@ void KvArchive::OpenMemory(const void* block, uint32_t size) {
   inMemory_ = true;
 }
 
+// 64-bit positions throughout: through a long (32 bits on Windows and in a
+// 32-bit build) a file of 4 GiB or more would measure 0, or its size less
+// 4 GiB, and one between 2 and 4 GiB would not measure at all.
+int64_t KvArchive::StreamLength() {
+  const int64_t here = plat::TellStream(stream_);
+  if (here < 0 || !plat::SeekStream(stream_, 0, SEEK_END)) return -1;
+  const int64_t size = plat::TellStream(stream_);
+  plat::SeekStream(stream_, here, SEEK_SET);
+  return size;
+}
+
+// A plain file of 4 GiB or more reports the most a 32-bit size can hold: all
+// of the file that 32-bit offsets can reach lies within it.
 uint32_t KvArchive::GetSize() {
   if (inMemory_) return memorySize_;
   if (inArchive_) return entry_->size;
   if (stream_ == nullptr) return 0;
-  const long here = std::ftell(stream_);
-  std::fseek(stream_, 0, SEEK_END);
-  const long size = std::ftell(stream_);
-  Seek(static_cast<int32_t>(here));
-  return static_cast<uint32_t>(size);
+  const int64_t size = StreamLength();
+  if (size < 0) return 0;
+  return size > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(size);
 }
 
 uint32_t KvArchive::GetRemaining() {
   uint64_t end;
-  if (inMemory_) end = memorySize_;
-  else if (inArchive_) end = entry_->size;
-  else if (stream_ != nullptr) end = GetSize();
-  else return 0;
+  if (inMemory_) {
+    end = memorySize_;
+  } else if (inArchive_) {
+    end = entry_->size;
+  } else if (stream_ != nullptr) {
+    const int64_t length = StreamLength();
+    if (length < 0) return 0;
+    end = static_cast<uint64_t>(length);
+  } else {
+    return 0;
+  }
   if (position_ < 0 || static_cast<uint64_t>(position_) >= end) return 0;
-  return static_cast<uint32_t>(end - static_cast<uint64_t>(position_));
+  const uint64_t left = end - static_cast<uint64_t>(position_);
+  return left > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(left);
 }
 
 // Memory-block reads stop at the block's end and stored-entry reads at the
@@ -230,11 +249,10 @@ void KvArchive::Seek(int32_t offset) {
   if (stream_ == nullptr) return;
   if (base_ != 0) {
     position_ = offset;
-    std::fseek(stream_, static_cast<long>(static_cast<int32_t>(static_cast<uint32_t>(base_ + offset))),
-               SEEK_SET);
+    plat::SeekStream(stream_, base_ + offset, SEEK_SET);
   } else {
-    std::fseek(stream_, offset, SEEK_SET);
-    position_ = std::ftell(stream_);
+    plat::SeekStream(stream_, offset, SEEK_SET);
+    position_ = plat::TellStream(stream_);
   }
 }
 

@@ -41,6 +41,8 @@ class KvArchive {
   // Ignore) unless QuietOpen is set; Abort raises KvErrorException.
   bool Open(const char* path, uint32_t mode);
   void Close();
+  // The size of the open file or entry; a plain file of 4 GiB or more gives
+  // 0xFFFFFFFF.
   uint32_t GetSize();
   uint32_t Read(uint32_t count, void* buffer);
   void Seek(int32_t offset);
@@ -77,6 +79,9 @@ class KvArchive {
   // One pass of Open's steps 2 to 4: wildcard, disk file, archives.
   void Attempt(const char* path, uint32_t mode);
   bool OpenDisk(const char* path, const char* fopenMode);
+  // The length of the open stream in bytes, the position kept; -1 when the
+  // stream cannot tell.
+  int64_t StreamLength();
   bool LookUpInArchives(const char* name, uint32_t mode);
   // OpenFromPaks for one candidate archive: true when this object is left
   // open on the entry; false (object closed) when the archive holds no match

@@ -37,7 +37,9 @@
 // untrusted archive is held to are in pak_format.h.
 #include "archive/pak_format.h"
 
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "archive/encryption.h"
 #include "archive/kvarchive.h"
@@ -55,8 +57,11 @@ uint32_t Le32(const unsigned char* p) {
 
 // Room for n text bytes and their zero in name, keeping a buffer that is big
 // enough (one allocation for a whole directory scan of similar names). A
-// string's capacity counts its zero: n bytes need a capacity above n.
+// string's capacity counts its zero: n bytes need a capacity above n. A
+// length of 2^31 or more is no string's (it would turn negative as a count
+// and leave no buffer at all): refused as any allocation too big for one.
 char* NameRoom(KvString& name, uint32_t n) {
+  if (n > static_cast<uint32_t>(INT32_MAX)) throw std::bad_alloc();
   if (name.Buffer() == nullptr || static_cast<uint32_t>(name.Capacity()) <= n) {
     name.Empty();
     return name.Room(static_cast<int32_t>(n));

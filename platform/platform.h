@@ -72,6 +72,11 @@ bool ChangeDirectory(const char* path);               // SetCurrentDirectoryA
 std::string FullPathName(const char* path);
 // fopen of a path in the system's form.
 std::FILE* OpenStream(const char* path, const char* mode);
+// fseek and ftell with 64-bit positions (_fseeki64/_ftelli64, fseeko/ftello):
+// a long is 32 bits on Windows and in the 32-bit Linux build, and would wrap
+// past 2 GiB. SeekStream is false and TellStream -1 on failure.
+bool SeekStream(std::FILE* stream, int64_t offset, int origin);
+int64_t TellStream(std::FILE* stream);
 bool RemoveFile(const char* path);                    // DeleteFileA
 bool RemoveFolder(const char* path);                  // RemoveDirectoryA
 // MoveFileExA with MOVEFILE_REPLACE_EXISTING.

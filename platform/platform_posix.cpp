@@ -373,6 +373,15 @@ std::FILE* OpenStream(const char* path, const char* mode) {
   return f;
 }
 
+// The build defines _FILE_OFFSET_BITS=64, so off_t is 64 bits everywhere.
+static_assert(sizeof(off_t) == 8, "64-bit file positions");
+
+bool SeekStream(std::FILE* stream, int64_t offset, int origin) {
+  return ::fseeko(stream, static_cast<off_t>(offset), origin) == 0;
+}
+
+int64_t TellStream(std::FILE* stream) { return static_cast<int64_t>(::ftello(stream)); }
+
 bool RemoveFile(const char* path) {
   std::string posix;
   if (!ToPosix(path, posix)) return false;

@@ -53,6 +53,10 @@ std::string FullPathName(const char* path) {
 }
 
 std::FILE* OpenStream(const char* path, const char* mode) { return std::fopen(path, mode); }
+bool SeekStream(std::FILE* stream, int64_t offset, int origin) {
+  return ::_fseeki64(stream, offset, origin) == 0;
+}
+int64_t TellStream(std::FILE* stream) { return ::_ftelli64(stream); }
 bool RemoveFile(const char* path) { return ::DeleteFileA(path) != FALSE; }
 bool RemoveFolder(const char* path) { return ::RemoveDirectoryA(path) != FALSE; }
 bool MoveReplacing(const char* from, const char* to) {

@@ -3,6 +3,9 @@
 # root. Safe to run again: when everything is there it only checks and exits.
 #
 #   native build and tests   cmake g++ zlib1g-dev libgtest-dev googletest python3
+#   32-bit native build      g++-multilib, zlib1g-dev:i386, qemu-user (runs its
+#                            tests where the kernel runs no 32-bit code)
+#   signing                  osslsigncode, openssl (a throwaway certificate)
 #   Windows cross build      MinGW (i686 for what we ship, x86_64 for machines
 #                            whose kernel runs no 32-bit code), zlib for MinGW
 #   running under Wine       wine wine64 wine32:i386, the ja_JP.UTF-8 locale
@@ -14,6 +17,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make zlib1g-dev libgtest-dev googletest python3
+    g++-multilib zlib1g-dev:i386 qemu-user osslsigncode openssl
     gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 libz-mingw-w64-dev

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs, builds and runs every test: the native unit
-# tests (with AddressSanitizer and UBSan), the Windows build's unit tests and
+# tests (with AddressSanitizer and UBSan), the same built for 32-bit x86 and
+# run under qemu-i386, the Windows build's unit tests and
 # end-to-end tests under Wine on a virtual display, then the fuzz targets and
 # a short run of the benchmarks.
 set -euo pipefail
@@ -11,6 +12,14 @@ bash scripts/install-deps.sh
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+
+# The 32-bit data model of the program we ship, on the portable core: GCC
+# -m32 with UBSan, each test program under qemu-i386.
+start32=$(date +%s)
+cmake --preset native32
+cmake --build --preset native32
+ctest --preset native32
+echo "test.sh: native32 took $(( $(date +%s) - start32 )) s"
 
 # The 32-bit build is what we ship; it is always built.
 cmake --preset windows

@@ -3,23 +3,28 @@
 # and cat for every version, stored and compressed; determinism; refused
 # names; broken archives; bad usage.
 #
-# usage: pak_cli_test.sh [--runner CMD] [--ascii] PAK FIXTURE
-#   --runner CMD  runs every program as CMD PROGRAM ARGS (e.g. a Wine wrapper)
+# usage: pak_cli_test.sh [--runner CMD | --emulator CMD] [--ascii] PAK FIXTURE
+#   --runner CMD  runs every program as CMD PROGRAM ARGS under a Wine wrapper
+#                 (the tool then speaks code page 932)
+#   --emulator CMD  runs every program as CMD PROGRAM ARGS, a Linux program
+#                 under an emulator (e.g. qemu-i386 for the 32-bit build)
 #   --ascii       only ASCII names on the command line (the ANSI command line
 #                 of a Windows program); Japanese names still come from folders
 # Exit code 0 when every check passed.
 set -u
 
 runner=()
+wine=0
 ascii=0
 while [ $# -gt 2 ]; do
   case "$1" in
-    --runner) runner=("$2"); shift 2 ;;
+    --runner) runner=("$2"); wine=1; shift 2 ;;
+    --emulator) runner=("$2"); shift 2 ;;
     --ascii) ascii=1; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
 done
-[ $# -eq 2 ] || { echo "usage: $0 [--runner CMD] [--ascii] PAK FIXTURE" >&2; exit 2; }
+[ $# -eq 2 ] || { echo "usage: $0 [--runner CMD | --emulator CMD] [--ascii] PAK FIXTURE" >&2; exit 2; }
 PAK=$(realpath "$1")
 FIXTURE=$(realpath "$2")
 
@@ -31,7 +36,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # The tool under Wine speaks code page 932; natively UTF-8.
-to_utf8() { if [ ${#runner[@]} -gt 0 ]; then iconv -f CP932 -t UTF-8; else cat; fi; }
+to_utf8() { if [ "$wine" = 1 ]; then iconv -f CP932 -t UTF-8; else cat; fi; }
 
 # run EXPECTED_STATUS ARGS...: runs pak, keeps stdout in out.txt and stderr
 # in err.txt; any status above 1 (a crash, a signal) is always a failure.
@@ -40,7 +45,7 @@ run() {
   "${runner[@]}" "$PAK" "$@" >out.txt 2>err.txt
   local status=$?
   # Wine's own diagnostics (a volume it cannot query) are not the tool's.
-  tr -d '\r' <err.txt | { if [ ${#runner[@]} -gt 0 ]; then grep -a -v '^wine: ' || true; else cat; fi; } \
+  tr -d '\r' <err.txt | { if [ "$wine" = 1 ]; then grep -a -v '^wine: ' || true; else cat; fi; } \
     >err.clean && mv err.clean err.txt
   if [ "$status" -gt 1 ]; then
     fail "pak $* crashed or failed badly (status $status): $(head -c 300 err.txt)"

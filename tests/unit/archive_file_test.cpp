@@ -3,6 +3,7 @@
 // KvVirtualBlock, and the records' defaults.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,6 +84,47 @@ TEST(ArchiveFile, ReadPlainFileWithForwardSlashes) {
   EXPECT_EQ(f.GetSize(), 11u);
   EXPECT_EQ(ReadAll(f), "hello world");
   EXPECT_EQ(f.GetPosition(), 11);
+}
+
+// Sizes past 2 and 4 GiB, measured alike by the 32- and 64-bit builds
+// (through a 32-bit long the first would not measure and the last would
+// measure 5). The files are sparse: a head, a hole, a tail.
+TEST(ArchiveFile, SizeOfFilesPastTwoAndFourGiB) {
+  struct Case {
+    uint64_t size;
+    uint32_t expected;
+    const char* why;
+  };
+  const Case cases[] = {
+      {(1ull << 31) + 5, 0x80000005u, "past 2 GiB"},
+      {3ull << 30, 0xC0000000u, "3 GiB"},
+      {(1ull << 32) - 1, 0xFFFFFFFFu, "the largest size 32 bits hold"},
+      {(1ull << 32) + 5, 0xFFFFFFFFu, "past 4 GiB: the largest 32-bit size, all that 32-bit offsets reach"},
+  };
+  kvtest::ScratchFolder scratch;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    std::FILE* out = plat::OpenStream("big.bin", "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(std::fwrite("head", 1, 4, out), 4u);
+    ASSERT_TRUE(plat::SeekStream(out, static_cast<int64_t>(c.size) - 5, SEEK_SET));
+    ASSERT_EQ(std::fwrite("tail!", 1, 5, out), 5u);
+    ASSERT_EQ(std::fclose(out), 0);
+
+    KvArchive f;
+    ASSERT_TRUE(f.Open("big.bin", OpenRead));
+    char b[8] = {};
+    ASSERT_EQ(f.Read(4, b), 4u);
+    EXPECT_EQ(std::string(b, 4), "head");
+    EXPECT_EQ(f.GetSize(), c.expected);
+    EXPECT_EQ(f.GetPosition(), 4) << "measuring keeps the position";
+    const uint64_t left = c.size - 4;
+    EXPECT_EQ(f.GetRemaining(), left > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(left));
+    ASSERT_EQ(f.Read(2, b), 2u) << "the next read goes on where it was";
+    EXPECT_EQ(std::string(b, 2), std::string(2, '\0'));
+    f.Close();
+    ASSERT_TRUE(plat::RemoveFile("big.bin"));
+  }
 }
 
 TEST(ArchiveFile, SizeSeekAndReadOfPlainFile) {

@@ -295,6 +295,29 @@ TEST(ArchiveFormat, ReadEntryRefusesRecordsThatDoNotFit) {
   }
 }
 
+// A directory of 2^31 + 24 bytes (a version-1 archive's directory can
+// inflate to that) holds one record whose name is 2^31 bytes long: the
+// record fits, but no string can hold the name. It must be refused, never
+// written through a missing buffer. The block is committed but untouched
+// beyond its first bytes; a 32-bit process may not get it at all.
+TEST(ArchiveFormat, ReadEntryRefusesANameOfTwoGiB) {
+  constexpr uint32_t kNameBytes = 0x80000000u;
+  constexpr uint32_t kDirectoryBytes = kNameBytes + 24;
+  KvVirtualBlock block;
+  if (!block.Allocate(kDirectoryBytes)) GTEST_SKIP() << "no 2 GiB block in this process";
+  const std::string length = U32(kNameBytes);
+  std::memcpy(block.address, length.data(), length.size());
+  std::memcpy(static_cast<char*>(block.address) + 4, "name", 4);
+  KvArchive directory;
+  directory.OpenMemory(block.address, kDirectoryBytes);
+  for (uint32_t version : {1u, 3u}) {
+    KvArchiveEntry e;
+    e.header.version = version;
+    EXPECT_THROW(e.ReadEntry(directory), std::bad_alloc) << "version " << version;
+    EXPECT_EQ(directory.GetPosition(), 0) << "nothing consumed";
+  }
+}
+
 TEST(ArchiveFormat, Version0Record) {
   const std::string bytes = Name("x.txt") + U32(100) + U32(0xDEADBEEF) + U32(7);
   Block b(bytes);
