@@ -25,6 +25,8 @@ echo "test.sh: native32 took $(( $(date +%s) - start32 )) s"
 cmake --preset windows
 cmake --build --preset windows
 bash tests/pe_check.sh build/windows/bin
+# A publisher's branded and signed build of the same programs.
+bash tests/brand_sign_check.sh
 
 # Its tests run under 32-bit Wine where the kernel runs 32-bit x86 code. On a
 # kernel with that switched off, the same sources built for 64-bit Windows

@@ -3,7 +3,8 @@
 # them: 32-bit PE, the right subsystem, no DLLs but the system's (everything
 # else, libssp of the stack guard included, is linked in), ASLR, DEP and the
 # large-address flag (pe_check.py flags), and updater.exe's resources: dialog
-# 102 field by field (pe_check.py dialog), icon group 105 with eight images,
+# 102 field by field (pe_check.py dialog), the version resource in Japanese
+# and code page 932 (pe_check.py version), icon group 105 with eight images,
 # the manifest.
 set -euo pipefail
 bin=${1:?usage: pe_check.sh BIN_DIR}
@@ -30,6 +31,8 @@ if [ -f "$bin/updater.exe" ]; then
   check "updater.exe is a GUI program" "grep -q 'Subsystem.*(Windows GUI)' <<< \"\$head\""
   rc=$($windres -i "$bin/updater.exe" -J coff -O rc)
   python3 "$here/pe_check.py" dialog "$bin/updater.exe" || fail=1
+  # The brand's texts are the publisher's; here only their place and language.
+  python3 "$here/pe_check.py" version "$bin/updater.exe" || fail=1
   check "icon group 105 with eight images" "grep -A2 '^105 14' <<< \"\$rc\" | grep -q 'Has 8 elements'"
   check "a manifest" "grep -q '^1 24' <<< \"\$rc\""
 fi
