@@ -5,11 +5,12 @@
 #include <cstring>
 #include <memory>
 
+#include "archive/pak_format.h"
 #include "archive/records.h"
 
 namespace {
 
-constexpr uint32_t kScrambled = 16;  // only entry positions 0 to 15 are scrambled
+constexpr uint32_t kScrambled = pak_format::kScrambledBytes;  // positions 0 to 15
 
 unsigned char KeyByte(uint32_t key, uint32_t index) {
   return static_cast<unsigned char>(key >> (8 * (index & 3)));

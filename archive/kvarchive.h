@@ -87,8 +87,6 @@ class KvArchive {
   // open on the entry; false (object closed) when the archive holds no match
   // or is no pak; KvErrorException when it is a broken pak.
   bool SearchArchive(const KvString& archivePath, const KvString& name);
-  bool SearchVersion0(const KvArchiveHeader& header, const KvString& archivePath,
-                      const KvString& name, uint32_t fileEnd);
   bool SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
                        const KvString& name, uint32_t fileEnd);
   bool Matches(const KvString& name) const;

@@ -28,23 +28,6 @@ using namespace pak_format;
 
 namespace {
 
-// Where record's entry begins in its archive file, its bytes held to the
-// file's first fileEnd bytes: version 0 offsets are absolute and entries
-// stored; versions 1 to 3 count from the data area, and a compressed entry
-// occupies packedSize bytes that must be able to inflate to size.
-bool LocateEntry(const KvArchiveEntry& e, uint32_t fileEnd, uint32_t& start) {
-  const uint32_t version = e.header.version;
-  const bool compressed = version != 0 && e.compressed != 0;
-  const uint64_t at = version == 0 ? e.offset
-                                   : static_cast<uint64_t>(HeaderSize(version)) +
-                                         e.header.packedDirectorySize + e.offset;
-  const uint64_t extent = compressed ? e.packedSize : e.size;
-  if (at + extent > fileEnd) return false;
-  if (compressed && (e.size > kMaxArchiveBytes || !InflatesTo(e.packedSize, e.size))) return false;
-  start = static_cast<uint32_t>(at);
-  return true;
-}
-
 // A bare drive ("C:", what a drive root becomes without its backslash) is
 // asked for as its root, the only form a volume answers to.
 bool FolderExists(const KvString& folder) {
@@ -54,8 +37,6 @@ bool FolderExists(const KvString& folder) {
   root.Append("\\");
   return PathExists(root.Text());
 }
-
-uint32_t FileEnd(uint32_t fileSize) { return fileSize < kMaxArchiveBytes ? fileSize : kMaxArchiveBytes; }
 
 }  // namespace
 
@@ -119,12 +100,8 @@ bool KvArchive::SearchArchive(const KvString& archivePath, const KvString& name)
   try {
     const uint32_t fileEnd = FileEnd(GetSize());
     KvArchiveHeader header;
-    bool found = false;
-    if (header.ReadHeader(*this) && header.version <= kHighestVersion &&
-        fileEnd >= HeaderSize(header.version)) {
-      found = header.version == 0 ? SearchVersion0(header, archivePath, name, fileEnd)
-                                  : SearchDirectory(header, archivePath, name, fileEnd);
-    }
+    const bool found = ReadArchiveHeader(*this, header, fileEnd) == HeaderKind::kPak &&
+                       SearchDirectory(header, archivePath, name, fileEnd);
     if (!found) Close();
     return found;
   } catch (...) {
@@ -133,58 +110,17 @@ bool KvArchive::SearchArchive(const KvString& archivePath, const KvString& name)
   }
 }
 
-bool KvArchive::SearchVersion0(const KvArchiveHeader& header, const KvString& archivePath,
-                               const KvString& name, uint32_t fileEnd) {
-  if (header.entryCount > (fileEnd - kHeaderSizeV0) / kMinRecordBytesV0) {
-    ThrowBroken(archivePath.Text());
-  }
+bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
+                                const KvString& name, uint32_t fileEnd) {
   // Version-0 archives carry no key material: their entries are read as
   // stored, whatever this object read before.
   entry_->header = header;
-  for (uint32_t i = 0; i < header.entryCount; ++i) {
-    const int64_t at = position_;
-    if (at < 0 || at > fileEnd ||
-        !ReadVersion0Record(*this, *entry_, fileEnd - static_cast<uint32_t>(at))) {
-      ThrowBroken(archivePath.Text());
-    }
+  DirectoryWalk walk(*this, header, archivePath.Text(), fileEnd);
+  while (walk.Next(*entry_)) {
     uint32_t start = 0;
     if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
     if (Matches(name)) {
-      OpenStoredEntry(start);
-      return true;
-    }
-  }
-  return false;
-}
-
-bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
-                                const KvString& name, uint32_t fileEnd) {
-  // Directory size 0: with entries no pak, without them an empty one.
-  // Without entries nothing can match, so the directory is not inflated.
-  if (header.directorySize == 0 || header.entryCount == 0) return false;
-  const uint32_t h = HeaderSize(header.version);
-  if (header.packedDirectorySize > fileEnd - h ||
-      !InflatesTo(header.packedDirectorySize, header.directorySize) ||
-      header.entryCount > header.directorySize / kMinRecordBytes) {
-    ThrowBroken(archivePath.Text());
-  }
-
-  KvVirtualBlock block;
-  if (!block.Allocate(header.directorySize)) throw std::bad_alloc();
-  // A stream that inflates to less than directorySize leaves only what it
-  // made to be read: records beyond it do not fit.
-  const uint32_t inflated =
-      Inflate(*this, header.packedDirectorySize, block.address, header.directorySize);
-  KvArchive directory;
-  directory.OpenMemory(block.address, inflated);
-
-  entry_->header = header;
-  for (uint32_t i = 0; i < header.entryCount; ++i) {
-    if (!entry_->ReadEntry(directory)) ThrowBroken(archivePath.Text());
-    uint32_t start = 0;
-    if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
-    if (Matches(name)) {
-      if (entry_->compressed != 0) OpenCompressedEntry(start);
+      if (header.version != 0 && entry_->compressed != 0) OpenCompressedEntry(start);
       else OpenStoredEntry(start);
       return true;
     }

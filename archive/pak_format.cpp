@@ -33,8 +33,9 @@
 //   A stored version-3 entry holds its first min(size, 16) bytes scrambled
 //   (the read-time transform of encryption.cpp); everything else is plain.
 //
-// Nothing of an archive lies at or beyond 2^31 - 1. The limits an
-// untrusted archive is held to are in pak_format.h.
+// Nothing of an archive lies at or beyond 2^31 - 1. The constants and the
+// limits an untrusted archive is held to are in pak_format.h; the writer
+// that builds this layout is pak_writer.cpp.
 #include "archive/pak_format.h"
 
 #include <cstdint>
@@ -42,6 +43,7 @@
 #include <new>
 
 #include "archive/encryption.h"
+#include "archive/inflate.h"
 #include "archive/kvarchive.h"
 #include "archive/records.h"
 #include "text/exceptions.h"
@@ -123,7 +125,7 @@ void ReadNameText(KvArchive& file, KvString& name, uint32_t n) {
 }
 
 bool ReadVersion0Record(KvArchive& file, KvArchiveEntry& entry, uint32_t limit) {
-  constexpr uint32_t kWordsAfterName = 12;  // offset, skipped word, size
+  constexpr uint32_t kWordsAfterName = 4 * kWordsAfterNameV0;  // offset, skipped word, size
   uint32_t n = 0;
   if (limit < kMinRecordBytesV0 || !ReadU32(file, n)) return false;
   if (n > limit - kMinRecordBytesV0) return false;
@@ -135,6 +137,78 @@ bool ReadVersion0Record(KvArchive& file, KvArchiveEntry& entry, uint32_t limit) 
   entry.size = Le32(words + 8);
   entry.compressed = 0;  // never compressed, whatever record came before
   entry.packedSize = 0;
+  return true;
+}
+
+uint32_t KeyBlockKey(const unsigned char* keyBlock) {
+  const void* zero = std::memchr(keyBlock, 0, kKeyBlockBytes);
+  const uint32_t keyLength =
+      zero != nullptr ? static_cast<uint32_t>(static_cast<const unsigned char*>(zero) - keyBlock)
+                      : kKeyBlockBytes;
+  return KvXorEncryption::MakeKeyN(reinterpret_cast<const char*>(keyBlock), keyLength);
+}
+
+HeaderKind ReadArchiveHeader(KvArchive& file, KvArchiveHeader& header, uint32_t fileEnd) {
+  const bool whole = header.ReadHeader(file);
+  if (header.version > kHighestVersion) return HeaderKind::kUnknownVersion;
+  if (!whole || fileEnd < HeaderSize(header.version)) return HeaderKind::kCutShort;
+  if (header.version != 0 && header.directorySize == 0 && header.entryCount != 0) {
+    return HeaderKind::kNoDirectory;
+  }
+  return HeaderKind::kPak;
+}
+
+bool LocateEntry(const KvArchiveEntry& record, uint32_t fileEnd, uint32_t& start) {
+  const uint32_t version = record.header.version;
+  const bool compressed = version != 0 && record.compressed != 0;
+  const uint64_t at = version == 0 ? record.offset
+                                   : static_cast<uint64_t>(HeaderSize(version)) +
+                                         record.header.packedDirectorySize + record.offset;
+  const uint64_t extent = compressed ? record.packedSize : record.size;
+  if (at + extent > fileEnd) return false;
+  if (compressed && (record.size > kMaxArchiveBytes || !InflatesTo(record.packedSize, record.size))) {
+    return false;
+  }
+  start = static_cast<uint32_t>(at);
+  return true;
+}
+
+DirectoryWalk::DirectoryWalk(KvArchive& file, const KvArchiveHeader& header, const char* path,
+                             uint32_t fileEnd)
+    : file_(file), path_(path), version_(header.version), fileEnd_(fileEnd), left_(header.entryCount) {
+  if (version_ == 0) {
+    if (header.entryCount > (fileEnd - kHeaderSizeV0) / kMinRecordBytesV0) ThrowBroken(path_);
+    return;
+  }
+  // Without entries nothing is read, so the directory is not inflated.
+  if (left_ == 0) return;
+  const uint32_t h = HeaderSize(version_);
+  if (header.directorySize == 0 || header.packedDirectorySize > fileEnd - h ||
+      !InflatesTo(header.packedDirectorySize, header.directorySize) ||
+      header.entryCount > header.directorySize / kMinRecordBytes) {
+    ThrowBroken(path_);
+  }
+  // Committed on demand by the system: only the pages the stream fills
+  // take memory, whatever the header declares.
+  if (!block_.Allocate(header.directorySize)) throw std::bad_alloc();
+  // A stream that inflates to less than directorySize leaves only what it
+  // made to be read: records beyond it do not fit.
+  const uint32_t inflated = Inflate(file_, header.packedDirectorySize, block_.address, header.directorySize);
+  directory_.OpenMemory(block_.address, inflated);
+}
+
+bool DirectoryWalk::Next(KvArchiveEntry& record) {
+  if (left_ == 0) return false;
+  --left_;
+  if (version_ != 0) {
+    if (!record.ReadEntry(directory_)) ThrowBroken(path_);
+    return true;
+  }
+  const int64_t at = file_.GetPosition();
+  if (at < 0 || at > fileEnd_ ||
+      !ReadVersion0Record(file_, record, fileEnd_ - static_cast<uint32_t>(at))) {
+    ThrowBroken(path_);
+  }
   return true;
 }
 
@@ -157,14 +231,7 @@ bool KvArchiveHeader::ReadHeader(KvArchive& file) {
     case 3: {
       if (file.Read(kKeyBlockBytes, keyBlock) != kKeyBlockBytes) return false;
       if (!ReadU32(file, directoryKey)) return false;
-      // The key block as a zero-terminated text that never runs past its
-      // 256 bytes; K is the same for both words it keys.
-      const void* zero = std::memchr(keyBlock, 0, kKeyBlockBytes);
-      const uint32_t keyLength =
-          zero != nullptr ? static_cast<uint32_t>(static_cast<const unsigned char*>(zero) - keyBlock)
-                          : kKeyBlockBytes;
-      const uint32_t k =
-          KvXorEncryption::MakeKeyN(reinterpret_cast<const char*>(keyBlock), keyLength);
+      const uint32_t k = KeyBlockKey(keyBlock);  // the same for both words it keys
       uint32_t a = 0, b = 0, c = 0;
       const bool whole = ReadU32(file, a) && ReadU32(file, b) && ReadU32(file, c);
       directorySize = a ^ k;

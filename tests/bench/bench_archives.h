@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/records.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace bench {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace {
 
@@ -128,6 +128,18 @@ const std::vector<Kind>& Kinds() {
        [] {
          WriteOptions o = Version(0);
          o.entryCount = 1000;
+         return pak::WriteArchive({{"a.txt", "x"}}, o);
+       }},
+      {"directory-claims-1gib",
+       [] {
+         // About 1 MB that claims 1 GiB of directory and 43 million
+         // entries, within what the packed size could inflate to: nothing
+         // may be allocated for them before the records are there.
+         WriteOptions o = Version(1);
+         o.rawPackedDirectory = Deflate(U32(5) + "a.txt" + std::string(20, '\0'));
+         o.rawPackedDirectory->resize(1100000, '\0');
+         o.directorySize = 1u << 30;
+         o.entryCount = 43000000;
          return pak::WriteArchive({{"a.txt", "x"}}, o);
        }},
       // The directory holds together; its first entry does not (list works,

@@ -13,7 +13,7 @@
 #include "fixture.h"
 #include "sample.h"
 #include "scenarios.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 #include "ui.h"
 
 namespace e2e {

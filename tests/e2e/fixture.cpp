@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 #include "ui.h"
 
 namespace e2e {

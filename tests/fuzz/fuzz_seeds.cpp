@@ -14,7 +14,7 @@
 #include <zlib.h>
 
 #include "tests/fuzz/pak_input.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace {
 

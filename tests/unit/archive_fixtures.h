@@ -13,7 +13,7 @@
 #include "archive/encryption.h"
 #include "archive/kvarchive.h"
 #include "tests/unit/test_support.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace kvfix {
 

@@ -15,7 +15,7 @@
 #include "tests/unit/archive_fixtures.h"
 #include "tests/unit/test_support.h"
 #include "text/exceptions.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "archive/pak_format.h"
 #include "tests/unit/test_support.h"
 #include "text/exceptions.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace {
 

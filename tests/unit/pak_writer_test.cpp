@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/unit/test_support.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 namespace {
 

@@ -34,7 +34,7 @@
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
 #include "tools/pak/pak_reader.h"
-#include "tools/pak/pak_writer.h"
+#include "archive/pak_writer.h"
 
 #ifndef PAK_VERSION
 #define PAK_VERSION "1.1.0"

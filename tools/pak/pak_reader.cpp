@@ -1,11 +1,11 @@
 // pak_reader.cpp: reads an archive's header and directory with the archive
-// layer's record readers and limits, and each entry by positioning a
-// KvArchive on its record, as the lookup does for a name it found.
+// layer's own header check and directory walk, and each entry by
+// positioning a KvArchive on its record, as the lookup does for a name it
+// found.
 #include "tools/pak/pak_reader.h"
 
 #include <vector>
 
-#include "archive/inflate.h"
 #include "archive/pak_format.h"
 #include "platform/platform.h"
 #include "tools/pak/pak_inputs.h"
@@ -40,58 +40,25 @@ PakReader::PakReader(const std::string& path) : path_(path) {
   QuietOpen = true;
   KvArchive file;
   OpenArchiveFile(file, path);
-  const uint32_t fileSize = file.GetSize();
+  const uint32_t fileEnd = pak_format::FileEnd(file.GetSize());
   KvArchiveHeader header;
-  if (!header.ReadHeader(file)) {
-    throw ToolError("not a pak archive (shorter than its header): " + Shown(path));
-  }
-  if (header.version > pak_format::kHighestVersion) {
-    throw ToolError("not a pak archive (version " + std::to_string(header.version) +
-                    "): " + Shown(path));
+  switch (pak_format::ReadArchiveHeader(file, header, fileEnd)) {
+    case pak_format::HeaderKind::kPak:
+      break;
+    case pak_format::HeaderKind::kCutShort:
+      throw ToolError("not a pak archive (shorter than its header): " + Shown(path));
+    case pak_format::HeaderKind::kUnknownVersion:
+      throw ToolError("not a pak archive (version " + std::to_string(header.version) +
+                      "): " + Shown(path));
+    case pak_format::HeaderKind::kNoDirectory:
+      throw ToolError("not a pak archive (entries without a directory): " + Shown(path));
   }
   version_ = header.version;
-  if (version_ == 0) {
-    if (header.entryCount > (fileSize - pak_format::kHeaderSizeV0) / pak_format::kMinRecordBytesV0) {
-      Broken(path, "more entries than the file can hold");
-    }
-    records_.reserve(header.entryCount);
-    for (uint32_t i = 0; i < header.entryCount; ++i) {
-      KvArchiveEntry record;
-      record.header = header;
-      if (!pak_format::ReadVersion0Record(file, record, file.GetRemaining())) {
-        Broken(path, "directory ends inside record " + std::to_string(i));
-      }
-      records_.push_back(record);
-    }
-    return;
-  }
-  // The lookup's rules: without entries there is nothing to inflate; a
-  // stream that inflates to less than its size leaves only what it made.
-  if (header.entryCount == 0) return;
-  const uint32_t fileEnd = fileSize < pak_format::kMaxArchiveBytes ? fileSize
-                                                                  : pak_format::kMaxArchiveBytes;
-  if (fileEnd < pak_format::HeaderSize(version_) ||
-      header.packedDirectorySize > fileEnd - pak_format::HeaderSize(version_)) {
-    Broken(path, "packed directory runs past the end of the file");
-  }
-  if (!pak_format::InflatesTo(header.packedDirectorySize, header.directorySize)) {
-    Broken(path, "directory size larger than its packed bytes can hold");
-  }
-  if (header.entryCount > header.directorySize / pak_format::kMinRecordBytes) {
-    Broken(path, "more entries than the directory can hold");
-  }
-  std::vector<unsigned char> directory(header.directorySize);
-  const uint32_t inflated =
-      Inflate(file, header.packedDirectorySize, directory.data(), header.directorySize);
-  KvArchive reader;
-  reader.OpenMemory(directory.data(), inflated);
-  records_.reserve(header.entryCount);
-  for (uint32_t i = 0; i < header.entryCount; ++i) {
-    KvArchiveEntry record;
-    record.header = header;
-    if (!record.ReadEntry(reader)) Broken(path, "directory ends inside record " + std::to_string(i));
-    records_.push_back(record);
-  }
+  // The records grow with what is read, never with what the header claims.
+  pak_format::DirectoryWalk walk(file, header, path.c_str(), fileEnd);
+  KvArchiveEntry record;
+  record.header = header;
+  while (walk.Next(record)) records_.push_back(record);
 }
 
 std::string PakReader::ReadEntry(std::size_t i) {

@@ -1,7 +1,7 @@
-// pak_writer.cpp: the .pak writer. The name keys and the XOR come from the
-// archive layer's own KvXorEncryption, so what is written here is exactly
-// what the reader undoes.
-#include "tools/pak/pak_writer.h"
+// pak_writer.cpp: the .pak writer. The constants, the header key and the
+// name keys and XOR are the reader's own (pak_format.h, KvXorEncryption),
+// so what is written here is exactly what the reader undoes.
+#include "archive/pak_writer.h"
 
 #include <zlib.h>
 
@@ -9,15 +9,15 @@
 #include <stdexcept>
 
 #include "archive/encryption.h"
+#include "archive/pak_format.h"
 
 namespace pak {
 
 namespace {
 
-constexpr uint32_t kMaxVersion = 3;
-constexpr std::size_t kKeyBlockSize = 256;
-constexpr uint32_t kScrambled = 16;  // stored version-3 entries: bytes 0 to 15
-constexpr uint64_t kMaxArchive = 0x7FFFFFFFu;  // offsets are 32-bit, seeks signed
+using pak_format::kKeyBlockBytes;
+using pak_format::kScrambledBytes;
+constexpr uint64_t kMaxArchive = pak_format::kMaxArchiveBytes;
 
 void PutU32(std::string& out, uint32_t v) {
   const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8),
@@ -57,8 +57,8 @@ struct Prepared {
 };
 
 void CheckOptions(const std::vector<InputEntry>& entries, const WriteOptions& options) {
-  if (options.version > kMaxVersion) throw std::invalid_argument("pak version above 3");
-  if (options.keyBlock.size() > kKeyBlockSize) {
+  if (options.version > pak_format::kHighestVersion) throw std::invalid_argument("pak version above 3");
+  if (options.keyBlock.size() > kKeyBlockBytes) {
     throw std::invalid_argument("pak key block over 256 bytes");
   }
   if (options.version == 0) {
@@ -85,7 +85,7 @@ std::vector<Prepared> Prepare(const std::vector<InputEntry>& entries, const Writ
       p.data = e.bytes;
       if (options.version == 3 && !p.data.empty()) {
         // The reader's transform of a whole-entry read from position 0.
-        const uint32_t n = p.size < kScrambled ? p.size : kScrambled;
+        const uint32_t n = p.size < kScrambledBytes ? p.size : kScrambledBytes;
         auto* bytes = reinterpret_cast<unsigned char*>(&p.data[0]);
         KvXorEncryption().Transform(bytes, bytes, static_cast<int32_t>(n), NameKey(e.name), 0);
       }
@@ -122,8 +122,8 @@ std::string Directory(const std::vector<InputEntry>& entries, const std::vector<
 }
 
 std::string WriteVersion0(const std::vector<InputEntry>& entries, const WriteOptions& options) {
-  uint64_t headerAndRecords = 8;
-  for (const InputEntry& e : entries) headerAndRecords += 16 + e.name.size();
+  uint64_t headerAndRecords = pak_format::kHeaderSizeV0;
+  for (const InputEntry& e : entries) headerAndRecords += pak_format::kMinRecordBytesV0 + e.name.size();
   std::vector<Prepared> prepared = Prepare(entries, options, headerAndRecords);
   std::string out;
   PutU32(out, 0);
@@ -163,8 +163,9 @@ std::string WriteArchive(const std::vector<InputEntry>& entries, const WriteOpti
       options.directorySize ? *options.directorySize : static_cast<uint32_t>(directory.size());
   const uint32_t packedSize = options.packedDirectorySize ? *options.packedDirectorySize
                                                           : static_cast<uint32_t>(packed.size());
-  char keyBlock[kKeyBlockSize] = {};
+  unsigned char keyBlock[kKeyBlockBytes] = {};
   std::memcpy(keyBlock, options.keyBlock.data(), options.keyBlock.size());
+  const char* keyBlockBytes = reinterpret_cast<const char*>(keyBlock);
 
   std::string out;
   PutU32(out, options.version);
@@ -174,15 +175,11 @@ std::string WriteArchive(const std::vector<InputEntry>& entries, const WriteOpti
     PutU32(out, packedSize);
     if (options.version == 2) {
       PutU32(out, options.directoryKey);
-      out.append(keyBlock, kKeyBlockSize);
+      out.append(keyBlockBytes, kKeyBlockBytes);
     }
   } else {
-    const void* zero = std::memchr(keyBlock, 0, kKeyBlockSize);
-    const std::size_t keyLength =
-        zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - keyBlock)
-                        : kKeyBlockSize;
-    const uint32_t k = KvXorEncryption::MakeKeyN(keyBlock, static_cast<uint32_t>(keyLength));
-    out.append(keyBlock, kKeyBlockSize);
+    const uint32_t k = pak_format::KeyBlockKey(keyBlock);
+    out.append(keyBlockBytes, kKeyBlockBytes);
     PutU32(out, options.directoryKey);
     PutU32(out, directorySize ^ k);
     PutU32(out, entryCount ^ k);

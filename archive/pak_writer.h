@@ -1,23 +1,8 @@
-// pak_writer.h: builds .pak archives of every version in memory. The pak
-// tool writes archives with it, and the tests make their fixtures with it,
-// including broken ones (the raw overrides below).
-//
-// What is written, per version (every integer u32 little-endian):
-//   0: version, entryCount, then per entry: name length, name, absolute
-//      offset, 0 (a word readers skip), size; then the entries' bytes.
-//   1: version, entryCount, directorySize, packedDirectorySize.
-//   2: version, entryCount, directorySize, packedDirectorySize,
-//      directoryKey, keyBlock[256].
-//   3: version, keyBlock[256], directoryKey, directorySize ^ K,
-//      entryCount ^ K, packedDirectorySize ^ directoryKey, where K is the
-//      name key of keyBlock up to its first zero byte.
-//   1-3: the header is followed by the directory as one zlib stream
-//      (records: name length, name, offset from the data area, size,
-//      reserved, compressed, packedSize; in version 3 each of the five
-//      words XOR the name key of the record's name), then the data area.
-// Compressed entries are zlib streams. The first min(size, 16) bytes of a
-// stored version-3 entry are held as the read-time transform leaves them
-// when applied once more (XOR is its own inverse).
+// pak_writer.h: builds .pak archives of every version in memory, the
+// format's other half beside its reader (layout in pak_format.cpp,
+// constants and limits in pak_format.h). The pak tool writes archives with
+// it, and the tests and benchmarks make their fixtures with it, including
+// broken ones (the raw overrides below).
 #pragma once
 
 #include <cstdint>
