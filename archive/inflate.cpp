@@ -76,3 +76,51 @@ uint32_t Inflate(KvArchive& file, uint32_t packedSize, void* out, uint32_t outSi
   if (r != Z_STREAM_END) ThrowInflateFailure();
   return static_cast<uint32_t>(z.total_out);
 }
+
+namespace {
+
+constexpr uint32_t kStreamInputStep = 65536;
+
+}  // namespace
+
+KvInflater::KvInflater(std::FILE* stream, uint32_t packedSize)
+    : stream_(stream), left_(packedSize), input_(new unsigned char[kStreamInputStep]), z_(new z_stream{}) {
+  if (inflateInit(z_) != Z_OK) {
+    delete z_;
+    z_ = nullptr;
+    ThrowInflateFailure();
+  }
+}
+
+KvInflater::~KvInflater() {
+  if (z_ != nullptr) {
+    inflateEnd(z_);
+    delete z_;
+  }
+}
+
+uint32_t KvInflater::Read(void* out, uint32_t count) {
+  z_stream& z = *z_;
+  z.next_out = static_cast<Bytef*>(out);
+  z.avail_out = count;
+  while (z.avail_out > 0 && !ended_) {
+    if (z.avail_in == 0) {
+      // The packed bytes (or the file) end before the stream does.
+      if (left_ == 0) ThrowInflateFailure();
+      const uint32_t want = left_ < kStreamInputStep ? left_ : kStreamInputStep;
+      if (std::fread(input_.get(), 1, want, stream_) != want) ThrowInflateFailure();
+      left_ -= want;
+      z.next_in = input_.get();
+      z.avail_in = want;
+    }
+    const int r = inflate(&z, Z_NO_FLUSH);
+    if (r == Z_STREAM_END) ended_ = true;
+    else if (r != Z_OK && !(r == Z_BUF_ERROR && z.avail_in == 0)) ThrowInflateFailure();
+  }
+  return count - z.avail_out;
+}
+
+void KvInflater::Finish() {
+  unsigned char extra;
+  if (Read(&extra, 1) != 0 || !ended_) ThrowInflateFailure();
+}

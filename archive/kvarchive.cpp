@@ -7,6 +7,7 @@
 
 #include "app/kvpath.h"
 #include "archive/encryption.h"
+#include "archive/inflate.h"
 #include "archive/records.h"
 #include "platform/platform.h"
 #include "text/exceptions.h"
@@ -155,6 +156,7 @@ void KvArchive::Close() {
     if (ownsBuffer_) delete[] buffer_;
     buffer_ = nullptr;
   }
+  inflater_.reset();
   readPointer_ = nullptr;
   ownsBuffer_ = false;
   memorySize_ = 0;
@@ -216,6 +218,7 @@ uint32_t KvArchive::GetRemaining() {
 // entry's end: nothing outside the block or the entry is ever delivered.
 uint32_t KvArchive::Read(uint32_t count, void* buffer) {
   if (count == 0) return 0;
+  if (inflater_) return ReadInflating(count, buffer);
   if (inMemory_) {
     const uint32_t n = count < GetRemaining() ? count : GetRemaining();
     if (n == 0) return 0;
@@ -269,4 +272,31 @@ void KvVirtualBlock::Release() {
   if (address != nullptr) plat::VirtualRelease(address);
   address = nullptr;
   size = 0;
+}
+
+void KvArchive::LeaveEntry() {
+  if (buffer_ != nullptr && ownsBuffer_) delete[] buffer_;
+  buffer_ = nullptr;
+  readPointer_ = nullptr;
+  ownsBuffer_ = false;
+  memorySize_ = 0;
+  inflater_.reset();
+  inMemory_ = false;
+  inArchive_ = false;
+  base_ = 0;
+  position_ = 0;
+}
+
+// The bytes of a compressed entry as its stream gives them; the read that
+// reaches the entry's size also checks that the stream ends there.
+uint32_t KvArchive::ReadInflating(uint32_t count, void* buffer) {
+  const uint32_t left = GetRemaining();
+  if (count > left) count = left;
+  if (count == 0) return 0;
+  const uint32_t n = inflater_->Read(buffer, count);
+  // The stream ended before the record's size: the record lies.
+  if (n < count) throw KvErrorException("データ解凍に失敗しました。");
+  position_ += n;
+  if (GetRemaining() == 0) inflater_->Finish();
+  return n;
 }

@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "text/exceptions.h"
 #include "text/kvstring.h"
 
 class KvArchiveEntry;
+class KvInflater;
 class KvArchiveHeader;
 
 // Open modes: the low two bits choose the fopen mode, 8 is a flag.
@@ -57,7 +59,14 @@ class KvArchive {
   // entry. False, and nothing changed, when the entry does not lie within
   // the file (or a compressed size lies) or no plain file is open; a corrupt
   // compressed entry raises KvErrorException.
-  bool OpenRecord(const KvArchiveEntry& record);
+  //
+  // With streamed set, a compressed entry is not inflated whole: each Read
+  // inflates the next piece (bounded memory for an entry of any size), the
+  // read that reaches the entry's end checks the stream's end and checksum,
+  // and a stream that ends before the record's size raises
+  // KvErrorException. OpenRecord may also be called while an entry opened
+  // by it is open: that entry is left for the next.
+  bool OpenRecord(const KvArchiveEntry& record, bool streamed = false);
 
   // Serves reads from a block of memory this object does not own.
   void OpenMemory(const void* block, uint32_t size);
@@ -91,6 +100,9 @@ class KvArchive {
                        const KvString& name, uint32_t fileEnd);
   bool Matches(const KvString& name) const;
   void OpenStoredEntry(uint32_t start);
+  // Back to the plain archive file from an entry opened by OpenRecord.
+  void LeaveEntry();
+  uint32_t ReadInflating(uint32_t count, void* buffer);
   void OpenCompressedEntry(uint32_t start);
 
   std::FILE* stream_ = nullptr;
@@ -106,6 +118,8 @@ class KvArchive {
   // The length of the memory block: reads stop at its end. (A stored entry's
   // reads stop at the entry record's size.)
   uint32_t memorySize_ = 0;
+  // A compressed entry read piece by piece (OpenRecord, streamed).
+  std::unique_ptr<KvInflater> inflater_;
 };
 
 // One region of committed virtual memory, released on destruction.

@@ -128,14 +128,26 @@ bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& a
   return false;
 }
 
-bool KvArchive::OpenRecord(const KvArchiveEntry& record) {
+bool KvArchive::OpenRecord(const KvArchiveEntry& record, bool streamed) {
+  if (stream_ != nullptr && inArchive_) LeaveEntry();
   if (stream_ == nullptr || inArchive_ || inMemory_) return false;
   uint32_t start = 0;
   if (!LocateEntry(record, FileEnd(GetSize()), start)) return false;
   *entry_ = record;
   base_ = 0;
-  if (record.header.version != 0 && record.compressed != 0) OpenCompressedEntry(start);
-  else OpenStoredEntry(start);
+  if (record.header.version != 0 && record.compressed != 0) {
+    if (streamed) {
+      // The packed bytes lie at 16 or more: read as a plain file.
+      Seek(static_cast<int32_t>(start));
+      inflater_.reset(new KvInflater(stream_, record.packedSize));
+      inArchive_ = true;
+      if (record.size == 0) inflater_->Finish();
+    } else {
+      OpenCompressedEntry(start);
+    }
+  } else {
+    OpenStoredEntry(start);
+  }
   position_ = 0;
   return true;
 }

@@ -130,6 +130,13 @@ bool AnsiToUtf8(const std::string& ansi, std::string& utf8);
 // Converts UTF-8 to code page 932; false when a character has no such form.
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi);
 
+// --- Linux only: while on, the case-insensitive path resolution keeps what
+// each folder holds between calls (checked against the folder's change time
+// and kept in step with the changes made through this layer), so that
+// making many files in one folder does not read the folder again for each.
+// Meant for a run that writes many files (pak extract). Nothing on Windows.
+void KeepFolderListings(bool keep);
+
 // --- Linux only: where drive letters lead. By default C: is the root folder
 // and no other drive exists. Ignored on Windows.
 void SetDriveRoot(char letter, const char* posixFolder);

@@ -14,11 +14,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace plat {
@@ -91,8 +93,112 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
          });
 }
 
+std::string LowerAscii(const std::string& s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// What one folder held when it was read, by the lower-case form of each
+// name, with the folder's identity and change time then. Kept only while
+// KeepFolderListings is on (an extract into one folder would otherwise read
+// the whole folder again for every new file: quadratic in its files).
+struct Listing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  struct timespec changed = {};
+  std::unordered_map<std::string, std::string> byLower;
+};
+
+std::atomic<bool> gKeepListings{false};
+std::mutex gListingLock;
+std::unordered_map<std::string, Listing>& Listings() {
+  static std::unordered_map<std::string, Listing> listings;
+  return listings;
+}
+
+bool SameStamp(const struct stat& st, const Listing& l) {
+  return st.st_dev == l.device && st.st_ino == l.inode && st.st_mtim.tv_sec == l.changed.tv_sec &&
+         st.st_mtim.tv_nsec == l.changed.tv_nsec;
+}
+
+void Stamp(const struct stat& st, Listing& l) {
+  l.device = st.st_dev;
+  l.inode = st.st_ino;
+  l.changed = st.st_mtim;
+}
+
+// The name in folder ("" for the current one, else ending in "/") that
+// equals part without regard to case; false when there is none.
+bool FindNoCase(const std::string& folder, const std::string& part, std::string& found) {
+  const char* path = folder.empty() ? "." : folder.c_str();
+  if (!gKeepListings.load()) {
+    DIR* dir = ::opendir(path);
+    if (dir == nullptr) return false;
+    bool hit = false;
+    while (dirent* e = ::readdir(dir)) {
+      if (EqualNoCase(e->d_name, part)) {
+        found = e->d_name;
+        hit = true;
+        break;
+      }
+    }
+    ::closedir(dir);
+    return hit;
+  }
+  std::lock_guard<std::mutex> lock(gListingLock);
+  struct stat st;
+  if (::stat(path, &st) != 0) {
+    Listings().erase(folder);
+    return false;
+  }
+  Listing& listing = Listings()[folder];
+  if (!SameStamp(st, listing)) {
+    listing = Listing();
+    DIR* dir = ::opendir(path);
+    if (dir == nullptr) {
+      Listings().erase(folder);
+      return false;
+    }
+    while (dirent* e = ::readdir(dir)) listing.byLower.emplace(LowerAscii(e->d_name), e->d_name);
+    ::closedir(dir);
+    Stamp(st, listing);
+  }
+  const auto it = listing.byLower.find(LowerAscii(part));
+  if (it == listing.byLower.end()) return false;
+  found = it->second;
+  return true;
+}
+
+// Keeps a kept listing in step with a change this layer made: posix (a
+// resolved path) was added to or removed from its folder.
+void NoteChange(const std::string& posix, bool added) {
+  if (!gKeepListings.load()) return;
+  const std::string::size_type slash = posix.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : posix.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? posix : posix.substr(slash + 1);
+  std::lock_guard<std::mutex> lock(gListingLock);
+  const auto it = Listings().find(folder);
+  if (it == Listings().end()) return;
+  struct stat st;
+  if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) {
+    Listings().erase(it);
+    return;
+  }
+  Stamp(st, it->second);
+  const std::string lower = LowerAscii(name);
+  if (added) {
+    it->second.byLower.emplace(lower, name);
+  } else {
+    const auto entry = it->second.byLower.find(lower);
+    if (entry != it->second.byLower.end() && entry->second == name) it->second.byLower.erase(entry);
+  }
+}
+
 // Finds, component by component, an existing path that differs from posix
-// only in the case of its letters; leaves posix as it is when there is none.
+// only in the case of its letters. From the first part that exists in no
+// case on, the rest is kept as given, below the folders found: a new file
+// in a folder that exists in another case goes into that folder.
 void ResolveCase(std::string& posix) {
   struct stat st;
   if (posix.empty() || ::lstat(posix.c_str(), &st) == 0) return;
@@ -105,18 +211,12 @@ void ResolveCase(std::string& posix) {
     if (!part.empty()) {
       std::string candidate = done + part;
       if (::lstat(candidate.c_str(), &st) != 0) {
-        DIR* dir = ::opendir(done.empty() ? "." : done.c_str());
-        if (dir == nullptr) return;
-        bool found = false;
-        while (dirent* e = ::readdir(dir)) {
-          if (EqualNoCase(e->d_name, part)) {
-            candidate = done + e->d_name;
-            found = true;
-            break;
-          }
+        std::string found;
+        if (!FindNoCase(done, part, found)) {
+          posix = done + posix.substr(i);
+          return;
         }
-        ::closedir(dir);
-        if (!found) return;
+        candidate = done + found;
       }
       done = candidate;
       if (slash < posix.size()) done += '/';
@@ -299,6 +399,7 @@ bool MakeDirectory(const char* path) {
     SetErrno();
     return false;
   }
+  NoteChange(posix, true);
   return true;
 }
 
@@ -370,6 +471,7 @@ std::FILE* OpenStream(const char* path, const char* mode) {
   }
   std::FILE* f = std::fopen(posix.c_str(), mode);
   if (f == nullptr) SetErrno();
+  else if (mode[0] != 'r') NoteChange(posix, true);
   return f;
 }
 
@@ -389,6 +491,7 @@ bool RemoveFile(const char* path) {
     SetErrno();
     return false;
   }
+  NoteChange(posix, false);
   return true;
 }
 
@@ -399,6 +502,7 @@ bool RemoveFolder(const char* path) {
     SetErrno();
     return false;
   }
+  NoteChange(posix, false);
   return true;
 }
 
@@ -409,6 +513,8 @@ bool MoveReplacing(const char* from, const char* to) {
     SetErrno();
     return false;
   }
+  NoteChange(a, false);
+  NoteChange(b, true);
   return true;
 }
 
@@ -593,6 +699,12 @@ bool AnsiToUtf8(const std::string& ansi, std::string& utf8) {
 
 bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
   return Convert("CP932", "UTF-8", utf8, ansi);
+}
+
+void KeepFolderListings(bool keep) {
+  std::lock_guard<std::mutex> lock(gListingLock);
+  gKeepListings.store(keep);
+  if (!keep) Listings().clear();
 }
 
 void SetDriveRoot(char letter, const char* posixFolder) {

@@ -147,5 +147,6 @@ bool Utf8ToAnsi(const std::string& utf8, std::string& ansi) {
 }
 
 void SetDriveRoot(char, const char*) {}
+void KeepFolderListings(bool) {}
 
 }  // namespace plat

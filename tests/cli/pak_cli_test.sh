@@ -341,7 +341,47 @@ found=$(cd chosen && find . -type f | LC_ALL=C sort | tr '\n' ' ')
 run 1 extract plain.pak chosen2 data/small.txt data/nothere
 grep -q 'not in the archive: data/nothere' err.txt || fail "extract of a missing name: $(cat err.txt)"
 [ -f chosen2/data/small.txt ] || fail "extract with a missing name skipped the others"
+
+# A folder that exists in another case is gone into, as on Windows.
+mkdir -p names && printf a >names/a.txt && printf b >names/b.txt
+run 0 create --quiet names.pak names
+mkdir -p caseq/NAMES
+run 0 extract --quiet names.pak caseq
+found=$(cd caseq && find . | LC_ALL=C sort | tr '\n' ' ')
+[ "$found" = ". ./NAMES ./NAMES/a.txt ./NAMES/b.txt " ] || fail "extract into a folder in another case: $found"
+
+# Many files in one folder, extracted whole and none left under a
+# temporary name.
+mkdir -p flat/many && (cd flat/many && for i in $(seq 1 400); do printf "$i" >"f$i.txt"; done)
+run 0 create --quiet --compress flat.pak flat
+run 0 extract --quiet flat.pak flat-out
+diff -r flat flat-out >/dev/null || fail "extract of 400 files in one folder differs"
+[ -z "$(find flat-out -name '*.pak-part*')" ] || fail "extract left temporary files"
 cd ..
+
+# An interrupted extract leaves no cut-short file under an entry's name and
+# no temporary file (signals reach only the native program).
+if [ ${#runner[@]} -eq 0 ]; then
+  mkdir -p intr/src && truncate -s 128M intr/src/zeros.bin && printf x >intr/src/zz-last.txt
+  (cd intr/src && "$PAK" create --quiet --compress --version 1 ../big.pak zeros.bin zz-last.txt) || fail "create of the big archive"
+  rm -f intr/src/zeros.bin
+  "$PAK" extract --quiet intr/big.pak intr/out 2>intr/err.txt &
+  pid=$!
+  for _ in $(seq 1 500); do
+    [ -s intr/out/zeros.bin ] || [ -n "$(find intr/out -name 'zeros.bin.pak-part*' -size +0 2>/dev/null)" ] && break
+    sleep 0.01
+  done
+  kill -TERM $pid 2>/dev/null
+  wait $pid
+  status=$?
+  if [ -e intr/out/zeros.bin ] && [ "$(stat -c %s intr/out/zeros.bin)" -ne 134217728 ]; then
+    fail "an interrupted extract left zeros.bin cut short at $(stat -c %s intr/out/zeros.bin) bytes"
+  fi
+  [ -z "$(find intr/out -name '*.pak-part*' 2>/dev/null)" ] || fail "an interrupted extract left $(find intr/out -name '*.pak-part*')"
+  [ -e intr/out/zz-last.txt ] && [ $status -ne 0 ] && fail "extract went on after the interruption"
+  [ $status -eq 130 ] || [ $status -eq 0 ] || fail "interrupted extract: status $status: $(cat intr/err.txt)"
+  rm -rf intr
+fi
 
 echo "pak_cli_test: $failures failures"
 [ $failures -eq 0 ]

@@ -250,13 +250,39 @@ int List(const Invocation& inv) {
   return 0;
 }
 
-// Hands the bytes of record i to sink, as a read of the whole entry
-// delivers them. Throws what the archive layer throws for a broken entry.
-void ReadEntryInto(paktool::PakReader& reader, std::size_t i,
-                   const std::function<void(const char*, std::size_t)>& sink) {
-  const std::string bytes = reader.ReadEntry(i);
-  sink(bytes.data(), bytes.size());
-}
+// The archive file, opened once for all its entries, each read through the
+// archive layer piece by piece: memory stays bounded whatever an entry's
+// size, compressed entries included.
+class EntryReader {
+ public:
+  explicit EntryReader(const std::string& path) : path_(path), buffer_(kPiece) {
+    QuietOpen = true;
+    if (!file_.Open(path.c_str(), OpenRead) || file_.InArchive()) {
+      throw ToolError("cannot open archive " + Shown(path));
+    }
+  }
+
+  // Hands the bytes of record to sink as reads of the whole entry deliver
+  // them. Throws ToolError, or what the archive layer throws for a broken
+  // entry (a stream that is corrupt, cut short or fails its checksum).
+  void ReadInto(const KvArchiveEntry& record, const std::function<void(const char*, std::size_t)>& sink) {
+    if (!file_.OpenRecord(record, true)) throw ToolError("the entry lies outside the file");
+    while (file_.GetRemaining() > 0) {
+      paktool::StopIfInterrupted();
+      const uint32_t left = file_.GetRemaining();
+      const uint32_t want = left < kPiece ? left : kPiece;
+      const uint32_t got = file_.Read(want, buffer_.data());
+      if (got == 0) throw ToolError("the entry runs past the end of the file");
+      sink(buffer_.data(), got);
+    }
+  }
+
+ private:
+  static constexpr uint32_t kPiece = 1u << 20;
+  std::string path_;
+  KvArchive file_;
+  std::vector<char> buffer_;
+};
 
 // Why reading an entry failed, for any failure but an interruption: a
 // broken entry, a failed allocation, a failed write. One entry's failure
@@ -343,15 +369,14 @@ std::string PartName(const std::string& target) {
 // Writes record i to target (system form) under a temporary name and moves
 // it into place: an interrupted or failed write never leaves a truncated
 // file under the entry's name. Returns the bytes written; throws ToolError.
-uint64_t ExtractEntry(paktool::PakReader& reader, std::size_t i, const std::string& target,
+uint64_t ExtractEntry(EntryReader& reader, const KvArchiveEntry& record, const std::string& target,
                       const std::string& shown) {
   TemporaryFile part(PartName(target));
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(plat::OpenStream(part.Path().c_str(), "wb"),
                                                        &std::fclose);
   if (!out) throw ToolError("cannot write " + shown + ": " + Reason(errno));
   uint64_t written = 0;
-  ReadEntryInto(reader, i, [&](const char* bytes, std::size_t n) {
-    paktool::StopIfInterrupted();
+  reader.ReadInto(record, [&](const char* bytes, std::size_t n) {
     if (n != 0 && std::fwrite(bytes, 1, n, out.get()) != n) {
       throw ToolError("cannot write " + shown + ": " + Reason(errno));
     }
@@ -379,6 +404,10 @@ int Extract(const Invocation& inv) {
   }
   if (!HasTrailingBackslash(dir.c_str())) dir += "\\";
 
+  EntryReader entries(SystemPath(inv.operands[0]));
+  // Many new files in one folder: the Linux path resolution keeps what
+  // each folder holds instead of reading it again for every file.
+  plat::KeepFolderListings(true);
   paktool::Progress progress("extracting", inv.quiet);
   progress.SetTotal(reader.Records().size());
   int status = 0;
@@ -409,7 +438,7 @@ int Extract(const Invocation& inv) {
       continue;
     }
     try {
-      if (!parent.empty()) {
+      if (!parent.empty() && !folders.count(paktool::FoldedName(parent))) {
         const std::string folder = dir + parent;
         CreateDirectoryChain(folder.c_str());
         const uint32_t a = plat::FileAttributes(folder.c_str());
@@ -417,7 +446,7 @@ int Extract(const Invocation& inv) {
           throw ToolError("cannot make the folder of " + shown + ": " + Reason(errno));
         }
       }
-      const uint64_t bytes = ExtractEntry(reader, i, dir + name, shown);
+      const uint64_t bytes = ExtractEntry(entries, records[i], dir + name, shown);
       ++filesDone;
       progress.Add(1, records[i].compressed != 0 ? records[i].packedSize : bytes, bytes);
     } catch (...) {
@@ -445,6 +474,7 @@ int Extract(const Invocation& inv) {
 int Test(const Invocation& inv) {
   const std::string& typed = inv.operands[0];
   paktool::PakReader reader(SystemPath(typed));
+  EntryReader entries(SystemPath(typed));
   paktool::Progress progress("testing", inv.quiet);
   const std::vector<KvArchiveEntry>& records = reader.Records();
   progress.SetTotal(records.size());
@@ -455,7 +485,7 @@ int Test(const Invocation& inv) {
     const std::string shown = Shown(records[i].name.Text());
     uint64_t bytes = 0;
     try {
-      ReadEntryInto(reader, i, [&](const char*, std::size_t n) { bytes += n; });
+      entries.ReadInto(records[i], [&](const char*, std::size_t n) { bytes += n; });
       if (bytes != records[i].size) throw ToolError("delivers " + std::to_string(bytes) + " bytes");
     } catch (...) {
       const std::string why = EntryFailure(std::current_exception());
