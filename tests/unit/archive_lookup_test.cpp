@@ -501,6 +501,53 @@ TEST(ArchiveLookup, NoCandidateIsFalseAndClosed) {
   EXPECT_STREQ(f.GetEntry().name.Text(), "a") << "the last record read stays";
 }
 
+// A compressed entry read piece by piece: the same bytes in pieces of any
+// size; a stream that holds less or more than its record says, or whose
+// checksum does not match, fails when the read reaches the entry's end.
+TEST(ArchiveLookup, OpenRecordStreamed) {
+  kvtest::ScratchFolder scratch;
+  const std::string text = kvfix::Pattern(200000);
+  WritePak("r.pak", {Entry("c", text, true)}, Options(3));
+  KvArchive finder;
+  ASSERT_TRUE(finder.OpenFromPaks(scratch.Path().c_str(), "c"));
+  const KvArchiveEntry record = finder.GetEntry();
+  finder.Close();
+  kvtest::PromptAnswers answers({plat::kIdIgnore});
+  for (uint32_t piece : {1u, 7u, 4096u, 65536u, 300000u}) {
+    KvArchive f;
+    ASSERT_TRUE(f.Open("r.pak", OpenRead));
+    ASSERT_TRUE(f.OpenRecord(record, true));
+    EXPECT_EQ(f.GetSize(), text.size());
+    std::string got;
+    std::vector<char> buffer(piece);
+    for (uint32_t n; (n = f.Read(piece, buffer.data())) != 0;) got.append(buffer.data(), n);
+    EXPECT_EQ(got, text) << "pieces of " << piece;
+  }
+  struct Row {
+    const char* why;
+    uint32_t size;
+    bool flipLast;  // a byte of the Adler-32 at the stream's end
+  };
+  const Row rows[] = {{"record says more than the stream holds", record.size + 1, false},
+                      {"record says less than the stream holds", record.size - 1, false},
+                      {"checksum does not match", record.size, true}};
+  for (const Row& r : rows) {
+    if (r.flipLast) {
+      std::string bytes;
+      ASSERT_TRUE(kvtest::ReadFile("r.pak", bytes));
+      const std::size_t end = bytes.size() - 1;
+      bytes[end] = static_cast<char>(bytes[end] ^ 0x01);
+      kvfix::Rewrite("r.pak", bytes);
+    }
+    KvArchiveEntry lying = record;
+    lying.size = r.size;
+    KvArchive f;
+    ASSERT_TRUE(f.Open("r.pak", OpenRead));
+    ASSERT_TRUE(f.OpenRecord(lying, true)) << r.why;
+    EXPECT_THROW(ReadAll(f), KvErrorException) << r.why;
+  }
+}
+
 TEST(ArchiveLookup, OpenRecord) {
   kvtest::ScratchFolder scratch;
   WritePak("r.pak", {Entry("s", "stored bytes here"), Entry("c", kvfix::Pattern(999), true)}, Options(3));
@@ -514,7 +561,10 @@ TEST(ArchiveLookup, OpenRecord) {
   ASSERT_TRUE(f.Open("r.pak", OpenRead));
   ASSERT_TRUE(f.OpenRecord(record));
   EXPECT_EQ(ReadAll(f), kvfix::Pattern(999));
-  EXPECT_FALSE(f.OpenRecord(stored)) << "no longer on a plain file";
+  ASSERT_TRUE(f.OpenRecord(stored)) << "one entry after another on one open archive";
+  EXPECT_EQ(ReadAll(f), "stored bytes here");
+  ASSERT_TRUE(f.OpenRecord(record, true)) << "and back to the compressed one, streamed";
+  EXPECT_EQ(ReadAll(f), kvfix::Pattern(999));
   ASSERT_TRUE(f.Open("r.pak", OpenRead));
   ASSERT_TRUE(f.OpenRecord(stored));
   EXPECT_EQ(ReadAll(f), "stored bytes here");
