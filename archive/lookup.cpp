@@ -9,8 +9,9 @@
 // a version 1-3 header with directory size 0 but entries) or cannot be
 // opened is passed over silently. A pak that does not hold together (a
 // count or size that lies, a record or name that runs past its directory,
-// an entry past the end of the file or past 2^31 - 1, a corrupt stream)
-// raises KvErrorException: its bytes are never read as if they were sound.
+// the matching entry past the end of the file or past 2^31 - 1, a corrupt
+// stream) raises KvErrorException: its bytes are never read as if they
+// were sound.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -116,10 +117,13 @@ bool KvArchive::SearchDirectory(const KvArchiveHeader& header, const KvString& a
   // stored, whatever this object read before.
   entry_->header = header;
   DirectoryWalk walk(*this, header, archivePath.Text(), fileEnd);
+  // Only the record that is used must have its bytes in the file: a stale
+  // record before it (an archive whose data area was cut short) does not
+  // keep the lookup from the entry asked for, here or in a later archive.
   while (walk.Next(*entry_)) {
-    uint32_t start = 0;
-    if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
     if (Matches(name)) {
+      uint32_t start = 0;
+      if (!LocateEntry(*entry_, fileEnd, start)) ThrowBroken(archivePath.Text());
       if (header.version != 0 && entry_->compressed != 0) OpenCompressedEntry(start);
       else OpenStoredEntry(start);
       return true;
