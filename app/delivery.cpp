@@ -140,6 +140,23 @@ bool Arrived(const KvString& from, const KvString& to) {
 bool FitsShell(const KvString& path) {
   return !path.IsEmpty() && static_cast<std::size_t>(path.Length()) <= kShellPathLimit;
 }
+
+// Makes the destination folder: 0 when it is there afterwards, else the
+// system's error code for it.
+uint32_t MakeDestination(const KvString& to) {
+  if (!FitsShell(to)) return ERROR_FILENAME_EXCED_RANGE;
+  CreateDirectoryChain(to.Text());
+  const uint32_t attributes = plat::FileAttributes(to.Text());
+  if (attributes != plat::kInvalidAttributes) {
+    return (attributes & plat::kAttrDirectory) != 0 ? 0 : ERROR_DIRECTORY;  // a file of that name
+  }
+  // The chain passes over every failure; making the last folder once more
+  // tells why it is not there: a missing drive or path, a share that is
+  // gone, no right to write.
+  if (::CreateDirectoryA(to.Text(), nullptr) && IsFolder(to.Text())) return 0;
+  const DWORD code = ::GetLastError();
+  return code != ERROR_SUCCESS ? code : ERROR_PATH_NOT_FOUND;
+}
 }  // namespace
 
 KvString ShellPath(const char* path) {
@@ -148,26 +165,23 @@ KvString ShellPath(const char* path) {
   return KvString(full.c_str());
 }
 
-std::vector<KvString> DeliverFiles(const std::vector<KvString>& items, const KvString& destination) {
-  std::vector<KvString> notDelivered;
+DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination) {
+  DeliveryResult result;
   const KvString to = ShellPath(destination.Text());
   bool folderChecked = false;
-  bool folderReady = false;
   for (const KvString& item : items) {
     if (!PathExists(item.Text())) continue;
     if (!folderChecked) {
       // Made before the first copy: one shell copies a single file to a
       // missing folder as a file of that folder's name.
       folderChecked = true;
-      if (FitsShell(to)) {
-        CreateDirectoryChain(to.Text());
-        folderReady = IsFolder(to.Text());
-      }
+      result.folderError = MakeDestination(to);
+      if (result.folderError != 0) return result;
     }
     const KvString from = ShellPath(item.Text());
-    if (!folderReady || !FitsShell(from) || !ShellCopy(from, to) || !Arrived(from, to)) {
-      notDelivered.push_back(item);
+    if (!FitsShell(from) || !ShellCopy(from, to) || !Arrived(from, to)) {
+      result.notDelivered.push_back(item);
     }
   }
-  return notDelivered;
+  return result;
 }

@@ -79,7 +79,15 @@ void FindDestination() {
   ReadProgramFilesFolder(UpdateSettings.destination);
 }
 
-void ReportDelivery(const std::vector<KvString>& notDelivered) {
+void ReportDelivery(const DeliveryResult& result) {
+  if (result.folderError != 0) {
+    KvString text;
+    text.Format("アップデート先のフォルダ %s を作成できないか、アクセスできませんでした。",
+                UpdateSettings.destination.Text());
+    ReportFailure(result.folderError, text.Text(), nullptr);
+    return;
+  }
+  const std::vector<KvString>& notDelivered = result.notDelivered;
   if (notDelivered.empty()) {
     KvString caption;
     caption.Format("%s Version %s アップデート", UpdateSettings.title.Text(),

@@ -26,6 +26,10 @@ inline constexpr char kNotFound[] =
     "%s のインストール先が見つかりませんでした。\nインストール済みの場合、お手数ですがインストール先を指定してください。";
 inline constexpr char kDone[] = "アップデートが終了しました。";
 inline constexpr char kNotDelivered[] = "次のファイルをアップデートできませんでした。\n";
+// The message of the error box for a destination that cannot be made or
+// reached, with the folder as typed.
+inline constexpr char kFolderError[] =
+    "アップデート先のフォルダ %s を作成できないか、アクセスできませんでした。";
 inline constexpr char kOpenPromptCaption[] = "ファイルエラー";
 inline constexpr char kOpenPrompt[] = "ファイル update.ini が開けません。";
 inline constexpr char kAbortErrorHead[] = "エラーが発生しました。\nCode 0x";
