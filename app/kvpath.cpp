@@ -49,7 +49,15 @@ bool PathExists(const char* path) {
       if (!plat::VolumeAnswers(copy.Text())) return false;
     }
   }
-  return plat::FileAttributes(path) != plat::kInvalidAttributes;
+  uint32_t attributes = plat::FileAttributes(path);
+  // The ANSI call takes no full path of MAX_PATH characters or more; such a
+  // file exists all the same, and whoever asks must hear that it does (the
+  // update run names it as not delivered rather than passing it over).
+  if (attributes == plat::kInvalidAttributes &&
+      plat::LastError() == plat::kErrorFilenameTooLong) {
+    attributes = plat::LongPathAttributes(path);
+  }
+  return attributes != plat::kInvalidAttributes;
 }
 
 void CreateDirectoryChain(const char* path) {

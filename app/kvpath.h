@@ -23,8 +23,9 @@ class KvPath {
 
 bool HasTrailingBackslash(const char* text);
 bool IsRootedPath(const char* text);
-// True when the path names an existing file or folder; a path that begins
-// with a drive letter must first be on a volume that answers.
+// True when the path names an existing file or folder, however long the
+// path; a path that begins with a drive letter must first be on a volume
+// that answers.
 bool PathExists(const char* path);
 // Makes every missing folder along path. A UNC root (\\server\share) and the
 // root of a root-relative path (\) are kept as they are; only the folders

@@ -28,6 +28,7 @@ constexpr uint32_t kErrorNotReady = 21;
 constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorInvalidName = 123;
 constexpr uint32_t kErrorFileExists = 80;
+constexpr uint32_t kErrorFilenameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 
 // File attributes as GetFileAttributesA reports them.
 constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
@@ -60,6 +61,11 @@ int CompareNoCase(const char* a, const char* b);
 
 // --- files and folders
 uint32_t FileAttributes(const char* path);         // GetFileAttributesA
+// The attributes of a path too long for the ANSI calls (FileAttributes
+// fails with kErrorFilenameTooLong for a full path of MAX_PATH characters or
+// more): on Windows GetFileAttributesW on the path's full form with the
+// "\\?\" prefix, which lifts the limit; on Linux the same as FileAttributes.
+uint32_t LongPathAttributes(const char* path);
 // GetVolumeInformationA(root, ...) with the maximum component length and the
 // file-system flags as outputs; true when the volume answers.
 bool VolumeAnswers(const char* root);

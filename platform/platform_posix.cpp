@@ -377,6 +377,9 @@ uint32_t FileAttributes(const char* path) {
   return AttributesOf(st);
 }
 
+// POSIX paths have no limit of the ANSI calls' kind.
+uint32_t LongPathAttributes(const char* path) { return FileAttributes(path); }
+
 bool VolumeAnswers(const char* root) {
   if (root == nullptr || !IsAsciiLetter(root[0]) || root[1] != ':' || root[2] != '\\' ||
       root[3] != '\0') {

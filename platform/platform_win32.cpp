@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace plat {
@@ -26,6 +27,32 @@ unsigned ActiveCodePage() { return ::GetACP(); }
 int CompareNoCase(const char* a, const char* b) { return ::lstrcmpiA(a, b); }
 
 uint32_t FileAttributes(const char* path) { return ::GetFileAttributesA(path); }
+
+uint32_t LongPathAttributes(const char* path) {
+  const int count = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+  if (count <= 0) return kInvalidAttributes;
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  if (::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, &wide[0], count) != count) {
+    return kInvalidAttributes;
+  }
+  // The prefix takes only a full path without "." or ".." in it, which is
+  // what GetFullPathNameW gives, for any length.
+  const DWORD need = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (need == 0) return kInvalidAttributes;
+  std::wstring full(need, L'\0');
+  const DWORD got = ::GetFullPathNameW(wide.c_str(), need, &full[0], nullptr);
+  if (got == 0 || got >= need) return kInvalidAttributes;
+  full.resize(got);
+  std::wstring prefixed;
+  if (full.compare(0, 4, L"\\\\?\\") == 0) {
+    prefixed = full;
+  } else if (full.compare(0, 2, L"\\\\") == 0) {
+    prefixed = L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+  } else {
+    prefixed = L"\\\\?\\" + full;
+  }
+  return ::GetFileAttributesW(prefixed.c_str());
+}
 
 bool VolumeAnswers(const char* root) {
   DWORD maxComponent = 0;

@@ -285,6 +285,32 @@ void TooLongForTheShell(Context& c) {
   untouched.Check();
 }
 
+// Listed files whose full paths are longer than the shell takes exist all
+// the same: they are named as not delivered, not passed over as missing,
+// and the others arrive. One is listed by its full path; the other by a
+// path relative to the update folder that is short by itself.
+void LongItemPaths(Context& c) {
+  const std::string update = c.root + "\\update";
+  std::string relative = "long";
+  while (update.size() + 1 + relative.size() < MAX_PATH + 20) relative += "\\folder-of-a-long-path";
+  const std::string listedRelative = relative + "\\relative.txt";
+  const std::string listedFull = update + "\\" + relative + "\\full.txt";
+  Sample s(c, ProfileIn::PakStored, "",
+           std::string(kFileList) + ";" + listedFull + ";" + listedRelative);
+  WriteLongFile(listedFull, "listed by its full path");
+  WriteLongFile(update + "\\" + listedRelative, "listed relative to the update");
+  Seed(s.installed);
+  Untouched untouched(c.root, s.installed);
+  UpdaterProcess p(c.updater, s.fixture.updateFolder());
+  HWND dialog = ExpectDialog(p, Caption(), s.installed);
+  Press(dialog, IDOK);
+  HWND box = ExpectNotDelivered(p, listedFull + "\n" + listedRelative);
+  Answer(p, box, IDOK, "error box");
+  ExpectExitCodeZero(p.WaitExitSilently("the error box"));
+  ExpectArrived(s.installed);
+  untouched.Check();
+}
+
 // Makes files and folders immutable at the Unix level for its lifetime,
 // through chattr started from inside Wine: the one way to have a folder
 // that even root cannot write to. Wine ignores the read-only attribute of a
@@ -498,6 +524,9 @@ const FaultRow kFaults[] = {
     {"destination-too-long", "a destination longer than the shell's paths",
      "the error box names the folder once, with the code; no folder made",
      "a path the shell cannot take is not cut short", TooLongForTheShell},
+    {"item-path-too-long", "listed files whose full paths are longer than the shell's paths",
+     "the error box names them; the rest delivered",
+     "a file that exists is never passed over as missing", LongItemPaths},
     {"destination-read-only", "a destination folder and its files nobody may write",
      "the error box lists every item; the old files stay",
      "the shell's copy fails, and what is there is not the update's file", ReadOnlyDestination},

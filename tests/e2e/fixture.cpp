@@ -28,24 +28,58 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-void RemoveTree(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+namespace {
+
+// The path's full form with the "\\?\" prefix, which the wide calls take
+// at any length.
+std::wstring LongForm(const std::string& path) {
+  std::wstring wide(path.size(), L'\0');
+  wide.resize(MultiByteToWideChar(932, 0, path.data(), path.size(), &wide[0], wide.size()));
+  DWORD need = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(need, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), need, &full[0], nullptr));
+  return L"\\\\?\\" + full;
+}
+
+void RemoveLongTree(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
     return;
   }
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = found.cFileName;
-      if (name != "." && name != "..") RemoveTree(path + "\\" + name);
-    } while (FindNextFileA(find, &found));
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") RemoveLongTree(path + L"\\" + name);
+    } while (FindNextFileW(find, &found));
     FindClose(find);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+// Through the wide calls, so that what a scenario made below a path longer
+// than the ANSI calls take goes too.
+void RemoveTree(const std::string& path) { RemoveLongTree(LongForm(path)); }
+
+void WriteLongFile(const std::string& path, const std::string& bytes) {
+  const std::wstring file = LongForm(path);
+  // Every folder along the way, from the first one below the drive.
+  for (std::size_t at = file.find(L'\\', 7); at != std::wstring::npos;
+       at = file.find(L'\\', at + 1)) {
+    CreateDirectoryW(file.substr(0, at).c_str(), nullptr);
+  }
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw Failure(Printf("cannot write %s", path.c_str()));
+  DWORD written = 0;
+  const BOOL ok = WriteFile(handle, bytes.data(), bytes.size(), &written, nullptr);
+  CloseHandle(handle);
+  if (!ok || written != bytes.size()) throw Failure(Printf("short write to %s", path.c_str()));
 }
 
 void MakeFolders(const std::string& path) {

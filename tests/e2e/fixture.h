@@ -69,6 +69,8 @@ void RemoveTree(const std::string& path);
 void MakeFolders(const std::string& path);
 std::optional<std::string> ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+// WriteWholeFile for a path of any length (the wide calls), folders made.
+void WriteLongFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Calls visit(path, isFolder) for every file and folder below `folder`, a
 // folder before what it holds; paths are `folder` joined with the names.

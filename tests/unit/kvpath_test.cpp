@@ -1,7 +1,13 @@
 // kvpath_test.cpp: path tests, the directory part and folder creation.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/kvpath.h"
 #include "platform/platform.h"
@@ -62,6 +68,98 @@ TEST(KvPath, PathExists) {
   EXPECT_FALSE(PathExists("Q:\\anything")) << "a drive that does not answer";
   EXPECT_FALSE(PathExists("C:file.txt")) << "C:f is no volume root";
   EXPECT_FALSE(PathExists(nullptr));
+}
+
+// Folders below base down to a full path of at least `length` characters,
+// with a file in the deepest; removed again on destruction. The ANSI calls
+// cannot make such paths on Windows, so there the wide calls with the
+// "\\?\" prefix do.
+class LongTree {
+ public:
+  LongTree(const std::string& base, std::size_t length) : folder_(base) {
+    while (folder_.size() + std::string("\\file.txt").size() < length) {
+      folder_ += "\\folder-of-a-long-path";
+      Make(folder_, nullptr);
+      made_.push_back(folder_);
+    }
+    file_ = folder_ + "\\file.txt";
+    Make(file_, "bytes");
+  }
+  ~LongTree() {
+    Remove(file_, false);
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) Remove(*it, true);
+  }
+  LongTree(const LongTree&) = delete;
+  LongTree& operator=(const LongTree&) = delete;
+
+  const std::string& Folder() const { return folder_; }
+  const std::string& File() const { return file_; }
+
+ private:
+#ifdef _WIN32
+  static std::wstring Wide(const std::string& path) {
+    std::wstring wide(static_cast<std::size_t>(path.size()), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0],
+        static_cast<int>(wide.size()))));
+    return L"\\\\?\\" + wide;
+  }
+  static void Make(const std::string& path, const char* bytes) {
+    if (bytes == nullptr) {
+      ASSERT_TRUE(::CreateDirectoryW(Wide(path).c_str(), nullptr)) << path;
+      return;
+    }
+    HANDLE file = ::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    ::WriteFile(file, bytes, static_cast<DWORD>(std::strlen(bytes)), &written, nullptr);
+    ::CloseHandle(file);
+  }
+  static void Remove(const std::string& path, bool folder) {
+    if (folder) {
+      ::RemoveDirectoryW(Wide(path).c_str());
+    } else {
+      ::DeleteFileW(Wide(path).c_str());
+    }
+  }
+#else
+  static void Make(const std::string& path, const char* bytes) {
+    if (bytes == nullptr) {
+      ASSERT_TRUE(plat::MakeDirectory(path.c_str())) << path;
+    } else {
+      kvtest::WriteFile(path, bytes);
+    }
+  }
+  static void Remove(const std::string& path, bool folder) {
+    if (folder) {
+      plat::RemoveFolder(path.c_str());
+    } else {
+      plat::RemoveFile(path.c_str());
+    }
+  }
+#endif
+
+  std::string folder_;
+  std::string file_;
+  std::vector<std::string> made_;
+};
+
+// What exists is found however long its full path: the update run must not
+// pass over a listed file as missing because the ANSI call cannot take it.
+TEST(KvPath, PathExistsOnLongPaths) {
+  kvtest::ScratchFolder scratch;
+  struct Row { std::size_t length; };
+  for (const Row& r : {Row{259}, Row{260}, Row{300}, Row{600}}) {
+    LongTree tree(scratch.Path(), r.length);
+    ASSERT_GE(tree.File().size(), r.length);
+    EXPECT_TRUE(PathExists(tree.File().c_str())) << tree.File().size() << " characters";
+    EXPECT_TRUE(PathExists(tree.Folder().c_str())) << tree.Folder().size() << " characters";
+    EXPECT_FALSE(PathExists((tree.Folder() + "\\missing.txt").c_str()))
+        << tree.Folder().size() << " characters";
+    EXPECT_FALSE(PathExists((tree.Folder() + "\\*.txt").c_str()))
+        << "no pattern matching, " << tree.Folder().size() << " characters";
+  }
 }
 
 TEST(KvPath, CreateDirectoryChain) {
