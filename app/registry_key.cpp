@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "app/registry_view.h"
+
 namespace {
 // A value that keeps changing size between the size query and the read is
 // given up after this many attempts.
@@ -35,6 +37,9 @@ bool KvRegistryKey::Open(HKEY root, const char* subKey, REGSAM view) {
   HKEY key = nullptr;
   if (::RegOpenKeyExA(root, subKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   handle_ = key;
+  // Without a view flag a process sees the view of its own width.
+  view64_ = (view & KEY_WOW64_64KEY) != 0 ||
+            ((view & KEY_WOW64_32KEY) == 0 && sizeof(void*) == 8);
   return true;
 }
 
@@ -59,7 +64,13 @@ bool KvRegistryKey::QueryString(const char* valueName, KvString& out) {
     }
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
     value.TakeWritten(static_cast<int32_t>(got));  // also ends a value without its NUL
-    if (type == REG_EXPAND_SZ) return Expand(value, out);
+    if (type == REG_EXPAND_SZ) {
+      if (!view64_) return Expand(value, out);
+      return Expand(WithVariablesOf64BitView(value.Text(), [](const char* name) {
+                      return ::GetEnvironmentVariableA(name, nullptr, 0) != 0;
+                    }),
+                    out);
+    }
     out = std::move(value);
     return true;
   }

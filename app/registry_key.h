@@ -17,11 +17,14 @@ class KvRegistryKey {
   // KEY_READ, plus view (0 or KEY_WOW64_64KEY / KEY_WOW64_32KEY).
   bool Open(HKEY root, const char* subKey, REGSAM view = 0);
   // Reads a string value whole, whatever its length, NUL-terminated
-  // (REG_EXPAND_SZ expanded). A missing value, or one of another type, gives
-  // false and leaves out as it was.
+  // (REG_EXPAND_SZ expanded; from the 64-bit view with the 64-bit Program
+  // Files variables). A missing value, or one of another type, gives false
+  // and leaves out as it was.
   bool QueryString(const char* valueName, KvString& out);
   void Close();
 
  private:
   HKEY handle_ = nullptr;
+  // The key lies in the registry's 64-bit view.
+  bool view64_ = false;
 };

@@ -185,7 +185,7 @@ Fixture::Fixture(const std::string& root) : root_(root), update_(root + "\\updat
 }
 
 Fixture::~Fixture() {
-  for (auto& [hive, subKey] : keys_) RegDeleteKeyA(hive, subKey.c_str());
+  for (const Key& k : keys_) RegDeleteKeyExA(k.hive, k.subKey.c_str(), k.view, 0);
 }
 
 void Fixture::AddFile(const std::string& relative, const std::string& bytes) const {
@@ -221,19 +221,37 @@ void Fixture::AddProfile(const std::string& text, ProfileIn where) const {
 }
 
 void Fixture::Register(HKEY hive, const std::string& guid,
-                       const std::optional<std::string>& location) {
+                       const std::optional<std::string>& location, DWORD type, REGSAM view) {
   std::string subKey = kUninstall + guid;
   HKEY key;
-  if (RegCreateKeyExA(hive, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+  if (RegCreateKeyExA(hive, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
                       nullptr) != ERROR_SUCCESS) {
     throw Failure(Printf("cannot create registry key %s", subKey.c_str()));
   }
-  keys_.emplace_back(hive, subKey);
+  keys_.push_back({hive, subKey, view});
   if (location) {
-    RegSetValueExA(key, "InstallLocation", 0, REG_SZ,
+    RegSetValueExA(key, "InstallLocation", 0, type,
                    reinterpret_cast<const BYTE*>(location->c_str()), location->size() + 1);
   }
   RegCloseKey(key);
+}
+
+EnvironmentOverride::EnvironmentOverride(
+    const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [name, value] : values) {
+    char buffer[32768];
+    DWORD got = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+    before_.emplace_back(name, got > 0 && got < sizeof buffer
+                                   ? std::optional<std::string>(std::string(buffer, got))
+                                   : std::nullopt);
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+  }
+}
+
+EnvironmentOverride::~EnvironmentOverride() {
+  for (const auto& [name, value] : before_) {
+    SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
+  }
 }
 
 }  // namespace e2e

@@ -42,13 +42,33 @@ class Fixture {
   void AddProfile(const std::string& text, ProfileIn where) const;
 
   // Registers the product under ...\Uninstall\<guid> of `hive`; with no
-  // location the key is made without an InstallLocation value.
-  void Register(HKEY hive, const std::string& guid, const std::optional<std::string>& location);
+  // location the key is made without an InstallLocation value. `type` is
+  // the value's type, REG_SZ or REG_EXPAND_SZ; `view` 0 or a KEY_WOW64_ flag.
+  void Register(HKEY hive, const std::string& guid, const std::optional<std::string>& location,
+                DWORD type = REG_SZ, REGSAM view = 0);
 
  private:
   std::string root_;
   std::string update_;
-  std::vector<std::pair<HKEY, std::string>> keys_;
+  struct Key {
+    HKEY hive;
+    std::string subKey;
+    REGSAM view;
+  };
+  std::vector<Key> keys_;
+};
+
+// Sets environment variables of the driver for its lifetime; an updater
+// started meanwhile inherits them.
+class EnvironmentOverride {
+ public:
+  explicit EnvironmentOverride(const std::vector<std::pair<std::string, std::string>>& values);
+  ~EnvironmentOverride();
+  EnvironmentOverride(const EnvironmentOverride&) = delete;
+  EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> before_;
 };
 
 // Takes the system's ProgramFilesDir value away for its lifetime and puts

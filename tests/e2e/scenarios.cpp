@@ -66,6 +66,30 @@ void FoundInCurrentUser(Context& c) {
   ExpectDelivered(installed);
 }
 
+// An expandable InstallLocation in the registry's 64-bit view means the
+// 64-bit Program Files folder by %ProgramFiles%; a 32-bit updater on a
+// 64-bit system must not expand it into the (x86) folder of its own
+// environment. The scenario points both folders into its own root.
+void ExpandableLocation64(Context& c) {
+  Fixture f(c.root);
+  f.AddFiles(kDelivered);
+  f.AddProfile(Profile(Guid(c), "", kFileList), ProfileIn::PakStored);
+  const std::string programs64 = c.root + "\\Program Files";
+  const std::string programs32 = c.root + "\\Program Files (x86)";
+  const std::string installed = programs64 + "\\表計算ソフト";
+  MakeFolders(installed);
+  EnvironmentOverride environment({{"ProgramW6432", programs64},
+                                   {"ProgramFiles(x86)", programs32},
+                                   {"ProgramFiles", programs32}});
+  f.Register(HKEY_LOCAL_MACHINE, Guid(c), std::string("%ProgramFiles%\\表計算ソフト"),
+             REG_EXPAND_SZ, KEY_WOW64_64KEY);
+  UpdaterProcess p(c.updater, f.updateFolder());
+  HWND dialog = ExpectDialog(p, Caption(), installed);
+  ConfirmAndFinish(p, dialog, Caption());
+  ExpectDelivered(installed);
+  Expect(!Exists(programs32), "the (x86) folder was made");
+}
+
 // Ways of leaving the dialog that deliver nothing and say nothing.
 void LeaveDialog(Context& c, void (*leave)(HWND dialog)) {
   Sample s(c, ProfileIn::PakStored);
@@ -262,6 +286,8 @@ const std::vector<Scenario> kScenarios = {
     {"not-found-no-value-subdir", "entry without InstallLocation, SubDir set: still not found",
      [](Context& c) { NotFound(c, true, std::nullopt, "Data"); }},
     {"found-current-user", "entry only under HKEY_CURRENT_USER", FoundInCurrentUser},
+    {"expandable-location-64", "%ProgramFiles% in an expandable entry of the 64-bit view "
+     "is the 64-bit folder", ExpandableLocation64},
     {"cancel", "Cancel ends silently",
      [](Context& c) { LeaveDialog(c, [](HWND d) { Press(d, IDCANCEL); }); }},
     {"close", "WM_CLOSE ends silently",
