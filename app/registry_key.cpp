@@ -1,6 +1,7 @@
 // registry_key.cpp: KvRegistryKey.
 #include "app/registry_key.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "app/registry_view.h"
@@ -10,21 +11,25 @@ namespace {
 // given up after this many attempts.
 constexpr int kReadAttempts = 4;
 
-// Expands the %NAME% references of an expandable value.
+// Expands the %NAME% references of an expandable value. The count the
+// ANSI call returns is in bytes on some systems and in characters on others
+// (Wine counts characters), so it is no length to take: the text is taken
+// up to its NUL, and only a buffer of twice the count, room for a double-byte
+// character each, is sure to have held all of it.
 bool Expand(const KvString& value, KvString& out) {
   KvString expanded;
-  DWORD room = static_cast<DWORD>(value.Length()) + 64;
+  DWORD room = static_cast<DWORD>(value.Length()) * 2 + 64;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     char* buffer = expanded.Room(static_cast<int32_t>(room));
     const DWORD need = ::ExpandEnvironmentStringsA(value.Text(), buffer,
                                                    static_cast<DWORD>(expanded.Capacity()));
     if (need == 0) return false;
-    if (need <= static_cast<DWORD>(expanded.Capacity())) {
-      expanded.TakeWritten(static_cast<int32_t>(need));
+    if (static_cast<uint64_t>(need) * 2 <= static_cast<uint64_t>(expanded.Capacity())) {
+      expanded.TakeWritten(expanded.Capacity());
       out = std::move(expanded);
       return true;
     }
-    room = need;
+    room = need * 2;
   }
   return false;
 }
