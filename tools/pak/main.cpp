@@ -583,23 +583,23 @@ int Run(const std::vector<std::string>& args) {
       std::printf("%s", overview.c_str());
       return 0;
     }
-    const paktool::CommandSpec* spec = FindCommand(args[1]);
-    if (spec == nullptr || args.size() > 2) throw UsageError("no such command: " + args[1] + "; see pak --help");
-    std::printf("%s", paktool::CommandHelp(*spec).c_str());
+    const paktool::CommandSpec* command_def = FindCommand(args[1]);
+    if (command_def == nullptr || args.size() > 2) throw UsageError("no such command: " + args[1] + "; see pak --help");
+    std::printf("%s", paktool::CommandHelp(*command_def).c_str());
     return 0;
   }
-  const paktool::CommandSpec* spec = FindCommand(command);
-  if (spec == nullptr) {
+  const paktool::CommandSpec* command_def = FindCommand(command);
+  if (command_def == nullptr) {
     throw UsageError((command[0] == '-' ? "unknown option " : "unknown command ") + command +
                      "; see pak --help");
   }
   const Invocation inv =
-      paktool::ParseArguments(*spec, std::vector<std::string>(args.begin() + 1, args.end()));
+      paktool::ParseArguments(*command_def, std::vector<std::string>(args.begin() + 1, args.end()));
   if (inv.Has("--help")) {
-    std::printf("%s", paktool::CommandHelp(*spec).c_str());
+    std::printf("%s", paktool::CommandHelp(*command_def).c_str());
     return 0;
   }
-  return spec->run(inv);
+  return command_def->run(inv);
 }
 
 }  // namespace

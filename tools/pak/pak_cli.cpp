@@ -33,10 +33,10 @@ const OptionSpec* FindOption(const std::vector<OptionSpec>& options, const std::
   return nullptr;
 }
 
-std::string Synopsis(const CommandSpec& spec) {
-  std::string s = std::string("pak ") + spec.name;
-  if (!spec.options.empty()) s += " [OPTION...]";
-  if (spec.operands[0] != '\0') s += std::string(" ") + spec.operands;
+std::string Synopsis(const CommandSpec& command_def) {
+  std::string s = std::string("pak ") + command_def.name;
+  if (!command_def.options.empty()) s += " [OPTION...]";
+  if (command_def.operands[0] != '\0') s += std::string(" ") + command_def.operands;
   return s;
 }
 
@@ -60,10 +60,10 @@ extern "C" void OnInterrupt(int signal) {
 
 }  // namespace
 
-Invocation ParseArguments(const CommandSpec& spec, const std::vector<std::string>& args) {
+Invocation ParseArguments(const CommandSpec& command_def, const std::vector<std::string>& args) {
   Invocation inv;
-  inv.command = spec.name;
-  const std::string see = std::string("; see pak help ") + spec.name;
+  inv.command = command_def.name;
+  const std::string see = std::string("; see pak help ") + command_def.name;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -86,9 +86,9 @@ Invocation ParseArguments(const CommandSpec& spec, const std::vector<std::string
     }
     if (name == "-q") name = "--quiet";
     if (name == "-h") name = "--help";
-    const OptionSpec* o = FindOption(spec.options, name);
+    const OptionSpec* o = FindOption(command_def.options, name);
     if (o == nullptr) o = FindOption(kCommonOptions, name);
-    if (o == nullptr) throw UsageError("unknown option " + a + " for " + spec.name + see);
+    if (o == nullptr) throw UsageError("unknown option " + a + " for " + command_def.name + see);
     if (o->value == nullptr) {
       if (inlineValue) throw UsageError(name + " takes no value" + see);
       value.clear();
@@ -100,17 +100,17 @@ Invocation ParseArguments(const CommandSpec& spec, const std::vector<std::string
   }
   inv.quiet = inv.Has("--quiet");
   if (inv.Has("--help")) return inv;
-  if (inv.operands.size() < spec.minOperands || inv.operands.size() > spec.maxOperands) {
-    throw UsageError("usage: " + Synopsis(spec) + see);
+  if (inv.operands.size() < command_def.minOperands || inv.operands.size() > command_def.maxOperands) {
+    throw UsageError("usage: " + Synopsis(command_def) + see);
   }
   return inv;
 }
 
-std::string CommandHelp(const CommandSpec& spec) {
-  std::string out = "usage: " + Synopsis(spec) + "\n\n" + spec.summary + "\n";
-  if (!spec.options.empty()) {
+std::string CommandHelp(const CommandSpec& command_def) {
+  std::string out = "usage: " + Synopsis(command_def) + "\n\n" + command_def.summary + "\n";
+  if (!command_def.options.empty()) {
     out += "\nOptions:\n";
-    AddOptionLines(out, spec.options);
+    AddOptionLines(out, command_def.options);
   }
   out += "\nOptions of every command:\n";
   AddOptionLines(out, kCommonOptions);

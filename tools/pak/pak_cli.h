@@ -49,14 +49,14 @@ struct CommandSpec {
 // Options every command takes.
 extern const std::vector<OptionSpec> kCommonOptions;
 
-// Parses args (after the command name) against spec. Options and operands
+// Parses args (after the command name) against command_def. Options and operands
 // may come in any order; "--" ends the options; "--name=value" and
 // "--name value" are the same. Any other word that starts with "-" (one
 // dash included) is an unknown option. Throws UsageError.
-Invocation ParseArguments(const CommandSpec& spec, const std::vector<std::string>& args);
+Invocation ParseArguments(const CommandSpec& command_def, const std::vector<std::string>& args);
 
 // The help text of one command, every option described.
-std::string CommandHelp(const CommandSpec& spec);
+std::string CommandHelp(const CommandSpec& command_def);
 // The overview: each command's synopsis and summary.
 std::string OverviewHelp(const std::vector<CommandSpec>& commands);
 
