@@ -30,6 +30,7 @@
 #include "archive/records.h"
 #include "platform/platform.h"
 #include "text/exceptions.h"
+#include "tools/pak/pak_check.h"
 #include "tools/pak/pak_cli.h"
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
@@ -559,6 +560,7 @@ const std::vector<paktool::CommandSpec>& Commands() {
        {}, 1, SIZE_MAX, &Extract},
       {"cat", "NAME", "Writes NAME to standard output exactly as the updater opens it in the current folder.",
        {}, 1, 1, &Cat},
+      paktool::kCheckCommand,
   };
   return commands;
 }

@@ -1,0 +1,46 @@
+// pak_check_posix.cpp: the Linux side of pak check's output.
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "tools/pak/pak_check.h"
+#include "tools/pak/pak_names.h"
+
+namespace paktool {
+
+std::string JsonText(const std::string& ansi) {
+  std::string utf8;
+  ToTerminalText(ansi, utf8);  // bad bytes become U+FFFD
+  std::string out = "\"";
+  for (const char ch : utf8) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += ch;
+    }
+  }
+  return out + "\"";
+}
+
+bool FileBytes(const std::string& path, uint64_t& bytes) {
+  std::FILE* f = plat::OpenStream(path.c_str(), "rb");
+  if (f == nullptr) return false;
+  struct stat st;
+  const bool ok = ::fstat(fileno(f), &st) == 0;
+  std::fclose(f);
+  if (ok) bytes = static_cast<uint64_t>(st.st_size);
+  return ok;
+}
+
+}  // namespace paktool
