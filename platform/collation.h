@@ -16,7 +16,8 @@ namespace plat {
 // given it is set to false where the result may differ from Windows: a
 // character this table does not hold (user-defined characters, a few marks
 // such as ゞ and ヾ), a long-vowel mark after ん or after a passed-over mark,
-// an iteration mark after kana, a sound mark with nothing before it.
+// an iteration mark after anything but kana, a sound mark with nothing
+// before it.
 int CollateNoCase932(const char* a, const char* b, bool* exact = nullptr);
 
 }  // namespace plat
