@@ -26,6 +26,7 @@
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
 #include "tools/pak/pak_reader.h"
+#include "tools/pak/pak_system.h"
 
 namespace paktool {
 

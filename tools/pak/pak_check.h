@@ -2,7 +2,6 @@
 // see it, before it ships.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "tools/pak/pak_cli.h"
@@ -19,14 +18,5 @@ namespace paktool {
 int Check(const Invocation& inv);
 // Its line in the tool's command table.
 extern const CommandSpec kCheckCommand;
-
-// The parts that differ between the systems (pak_check_posix.cpp and
-// pak_check_win32.cpp).
-// A JSON string literal, quotes included, of a code page 932 text: UTF-8 on
-// Linux; on Windows ASCII with \u escapes, whatever the console's code page.
-std::string JsonText(const std::string& ansi);
-// The size of a file in bytes (a path in the system's form); false when it
-// cannot be opened.
-bool FileBytes(const std::string& path, uint64_t& bytes);
 
 }  // namespace paktool

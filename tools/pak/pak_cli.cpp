@@ -7,15 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <io.h>
-#define PAK_ISATTY(fd) _isatty(fd)
-#define PAK_FILENO(f) _fileno(f)
-#else
-#include <unistd.h>
-#define PAK_ISATTY(fd) isatty(fd)
-#define PAK_FILENO(f) fileno(f)
-#endif
+#include "tools/pak/pak_system.h"
 
 namespace paktool {
 
@@ -172,7 +164,7 @@ std::string Bytes(uint64_t n) {
 Progress::Progress(const char* verb, bool quiet)
     : verb_(verb),
       quiet_(quiet),
-      terminal_(!quiet && PAK_ISATTY(PAK_FILENO(stderr)) != 0),
+      terminal_(!quiet && IsTerminal(stderr)),
       start_(std::chrono::steady_clock::now()),
       lastShown_(start_) {}
 

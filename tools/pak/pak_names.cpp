@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "text/kvstring.h"
+#include "tools/pak/pak_system.h"
 
 namespace paktool {
 
@@ -59,20 +60,11 @@ bool ToArchiveText(const std::string& terminal, std::string& ansi) {
   if (!plat::Utf8ToAnsi(terminal, ansi) || !plat::AnsiToUtf8(ansi, back) || back != terminal) {
     return false;
   }
-#ifdef _WIN32
-  // The ANSI side of Windows shows a character without a code page form as
-  // '?', which no file name holds.
-  if (ansi.find('?') != std::string::npos) return false;
-#endif
-  return true;
+  return !LostInConversion(ansi);
 }
 
 bool ToTerminalText(const std::string& ansi, std::string& out) {
-#ifdef _WIN32
-  const char* const kReplacement = "?";
-#else
-  const char* const kReplacement = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
-#endif
+  const char* const kReplacement = ReplacementText();
   out.clear();
   bool valid = true;
   for (std::size_t i = 0; i < ansi.size();) {

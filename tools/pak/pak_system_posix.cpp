@@ -1,13 +1,20 @@
-// pak_check_posix.cpp: the Linux side of pak check's output.
-#include <sys/stat.h>
+// pak_system_posix.cpp: the Linux side of the pak tool.
+#include "tools/pak/pak_system.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
-#include "tools/pak/pak_check.h"
 #include "tools/pak/pak_names.h"
 
 namespace paktool {
+
+// Linux converts through iconv, which refuses what it cannot convert.
+bool LostInConversion(const std::string&) { return false; }
+
+const char* ReplacementText() { return "\xEF\xBF\xBD"; }  // U+FFFD in UTF-8
+
+bool IsTerminal(std::FILE* stream) { return ::isatty(fileno(stream)) != 0; }
 
 std::string JsonText(const std::string& ansi) {
   std::string utf8;

@@ -1,11 +1,16 @@
-// pak_check_win32.cpp: the Windows side of pak check's output.
+// pak_system_win32.cpp: the Windows side of the pak tool.
+#include "tools/pak/pak_system.h"
+
+#include <io.h>
 #include <windows.h>
 
-#include <cstdio>
-
-#include "tools/pak/pak_check.h"
-
 namespace paktool {
+
+bool LostInConversion(const std::string& ansi) { return ansi.find('?') != std::string::npos; }
+
+const char* ReplacementText() { return "?"; }
+
+bool IsTerminal(std::FILE* stream) { return ::_isatty(::_fileno(stream)) != 0; }
 
 // JSON is read by programs: every character beyond ASCII is written as a
 // \u escape, so the output is the same whatever code page the console uses.
