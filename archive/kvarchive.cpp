@@ -64,24 +64,28 @@ bool KvArchive::Open(const char* path, uint32_t mode) {
     Attempt(request.Text(), mode);
     if (stream_ != nullptr) break;
     if (QuietOpen && !IsWriteMode(mode)) break;
-    // The code the failed open left behind: the box itself resets it.
-    const uint32_t code = plat::LastError();
-    KvString text;
-    text.Format("ファイル %s が開けません。", request.Text());
-    const int answer =
-        plat::ShowMessageBox(text.Text(), "ファイルエラー", plat::kMbAbortRetryIgnore | plat::kMbTopmost);
-    if (answer == plat::kIdAbort) {
-      KvString message;
-      message.Format("ファイル %s が開けませんでした。", request.Text());
-      plat::SetLastErrorCode(code);
-      throw KvErrorException(message);
-    }
-    // Retry repeats the whole search, the wildcard included; Ignore (and
-    // any other answer) gives up.
-    if (answer != plat::kIdRetry) break;
+    // Retry repeats the whole search, the wildcard included.
+    if (!AskRetry(request.Text())) break;
   }
   position_ = 0;
   return stream_ != nullptr;
+}
+
+bool KvArchive::AskRetry(const char* path) {
+  // The code the failed open left behind: the box itself resets it.
+  const uint32_t code = plat::LastError();
+  KvString text;
+  text.Format("ファイル %s が開けません。", path);
+  const int answer =
+      plat::ShowMessageBox(text.Text(), "ファイルエラー", plat::kMbAbortRetryIgnore | plat::kMbTopmost);
+  if (answer == plat::kIdAbort) {
+    KvString message;
+    message.Format("ファイル %s が開けませんでした。", path);
+    plat::SetLastErrorCode(code);
+    throw KvErrorException(message);
+  }
+  // Ignore, and any other answer, gives up.
+  return answer == plat::kIdRetry;
 }
 
 void KvArchive::Attempt(const char* path, uint32_t mode) {

@@ -88,13 +88,19 @@ class KvArchive {
   // One pass of Open's steps 2 to 4: wildcard, disk file, archives.
   void Attempt(const char* path, uint32_t mode);
   bool OpenDisk(const char* path, const char* fopenMode);
+  // The user's choice after path could not be opened (Abort, Retry,
+  // Ignore), asked by Open for the name it was given and by the lookup for
+  // a candidate archive: true for Retry, false for Ignore; Abort raises
+  // KvErrorException with the code the failed open left behind.
+  static bool AskRetry(const char* path);
   // The length of the open stream in bytes, the position kept; -1 when the
   // stream cannot tell.
   int64_t StreamLength();
   bool LookUpInArchives(const char* name, uint32_t mode);
   // OpenFromPaks for one candidate archive: true when this object is left
-  // open on the entry; false (object closed) when the archive holds no match
-  // or is no pak; KvErrorException when it is a broken pak.
+  // open on the entry; false (object closed) when the archive holds no match,
+  // is no pak, or cannot be opened and the user passes over it (Ignore);
+  // KvErrorException when it is a broken pak or the user chose Abort.
   bool SearchArchive(const KvString& archivePath, const KvString& name);
   bool SearchDirectory(const KvArchiveHeader& header, const KvString& archivePath,
                        const KvString& name, uint32_t fileEnd);

@@ -6,8 +6,9 @@
 // block and a linear scan of its records into the object's one entry record.
 //
 // A file that is not a pak (cut short inside its header, a version above 3,
-// a version 1-3 header with directory size 0 but entries) or cannot be
-// opened is passed over silently. A pak that does not hold together (a
+// a version 1-3 header with directory size 0 but entries) is passed over
+// silently; one that cannot be opened is offered to the user with Abort,
+// Retry and Ignore, naming the archive, and Ignore passes over it. A pak that does not hold together (a
 // count or size that lies, a record or name that runs past its directory,
 // the matching entry past the end of the file or past 2^31 - 1, a corrupt
 // stream) raises KvErrorException: its bytes are never read as if they
@@ -91,11 +92,15 @@ bool KvArchive::Matches(const KvString& name) const {
 
 bool KvArchive::SearchArchive(const KvString& archivePath, const KvString& name) {
   Close();
-  // A candidate that cannot be opened is passed over without a prompt; the
-  // caller's Open asks once, for the name, when nothing is found.
-  if (!OpenDisk(archivePath.Text(), "rb")) {
-    Close();
-    return false;
+  // A candidate that cannot be opened (another program holds it, no access)
+  // is offered to the user under its own name, as Open offers any file:
+  // Retry tries it again (the other program may have let go), Abort ends
+  // the run, Ignore passes over it to the next candidate.
+  while (!OpenDisk(archivePath.Text(), "rb")) {
+    if (QuietOpen || !AskRetry(archivePath.Text())) {
+      Close();
+      return false;
+    }
   }
   path_.Assign(archivePath);
   try {

@@ -222,6 +222,58 @@ void TextFilePak(Context& c) {
   untouched.Check();
 }
 
+// Another program holds a.pak open and lets nobody in, beside update.pak.
+// a.pak sorts first and holds update.ini of version 3.0, update.pak the
+// usual one: the prompt names a.pak (not update.ini); Ignore reads
+// update.pak, at each of the five lookups; Retry after the other program
+// let go reads a.pak; Abort ends the run with a.pak named.
+void LockedPak(Context& c, int answer) {
+  Sample s(c, ProfileIn::PakStored);
+  const std::string profile = Replaced(Profile(Guid(c), "", kFileList),
+                                       std::string("Version=") + kVersion, "Version=3.0");
+  const std::vector<pak::InputEntry> entries = {{"update.ini", profile, false}};
+  pak::WriteOptions options;
+  options.version = 1;
+  s.fixture.AddFile("a.pak", pak::WriteArchive(entries, options));
+  Seed(s.installed);
+  Untouched untouched(c.root, s.installed);  // before a.pak is held: it reads it
+  const std::string locked = s.fixture.updateFolder() + "\\a.pak";
+  HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  Expect(lock != INVALID_HANDLE_VALUE, "cannot hold a.pak open");
+  std::unique_ptr<void, decltype(&CloseHandle)> held(lock, &CloseHandle);
+  UpdaterProcess p(c.updater, s.fixture.updateFolder());
+  const std::string prompt = "ファイル " + locked + " が開けません。";
+  if (answer == IDABORT) {
+    Answer(p, ExpectBox(p, "prompt for a.pak", kOpenPromptCaption, prompt), IDABORT,
+           "prompt for a.pak");
+    ExpectErrorBox(c, p, "ファイル " + locked + " が開けませんでした。");
+    held.reset();
+    untouched.Check();
+    return;
+  }
+  std::string caption = Caption();
+  if (answer == IDRETRY) {
+    HWND box = ExpectBox(p, "prompt for a.pak", kOpenPromptCaption, prompt);
+    held.reset();
+    Answer(p, box, IDRETRY, "prompt for a.pak");
+    caption = Caption(kTitle, "3.0");
+  } else {
+    for (int i = 1; i <= 5; ++i) {
+      const std::string what = Printf("prompt %d for a.pak", i);
+      Answer(p, ExpectBox(p, what.c_str(), kOpenPromptCaption, prompt), IDIGNORE, what.c_str());
+    }
+  }
+  HWND dialog = ExpectDialog(p, caption, s.installed);
+  ConfirmAndFinish(p, dialog, caption);
+  ExpectArrived(s.installed);
+  held.reset();
+  untouched.Check();
+}
+
+void LockedPakIgnore(Context& c) { LockedPak(c, IDIGNORE); }
+void LockedPakRetry(Context& c) { LockedPak(c, IDRETRY); }
+void LockedPakAbort(Context& c) { LockedPak(c, IDABORT); }
+
 // --- Bad destinations ----------------------------------------------------------
 
 // Starts the run, types `destination` into the dialog and presses OK; the
@@ -515,6 +567,15 @@ const FaultRow kFaults[] = {
      "a broken archive is refused, not read", BrokenPak},
     {"pak-text-file", "a text file named a.pak beside update.pak",
      "passed over; files delivered", "a file that is no pak is not an error", TextFilePak},
+    {"pak-locked-ignore", "a.pak held open by another program, Ignore at each prompt",
+     "each prompt names a.pak; update.pak read; files delivered",
+     "an archive that cannot be opened is named, and Ignore passes over it", LockedPakIgnore},
+    {"pak-locked-retry", "a.pak held open by another program, let go before Retry",
+     "the prompt names a.pak; Retry reads a.pak's update.ini; files delivered",
+     "Retry opens the archive again", LockedPakRetry},
+    {"pak-locked-abort", "a.pak held open by another program, Abort",
+     "the error box names a.pak, with the code; nothing delivered", "Abort ends the run",
+     LockedPakAbort},
     {"destination-below-file", "a destination below a file",
      "the error box names the folder once, with the code; no folder made",
      "the folder cannot be made", BelowAFile},

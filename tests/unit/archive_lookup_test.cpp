@@ -501,6 +501,71 @@ TEST(ArchiveLookup, NoCandidateIsFalseAndClosed) {
   EXPECT_STREQ(f.GetEntry().name.Text(), "a") << "the last record read stays";
 }
 
+// A candidate archive that cannot be opened (another program holds it) is
+// offered to the user under its own name, not passed over for a prompt
+// about the name asked for: Ignore goes on to the next archive, Retry opens
+// it once it can be opened, Abort ends with the archive named; with
+// QuietOpen it is passed over without a word.
+TEST(ArchiveLookup, UnopenableCandidate) {
+  kvtest::ScratchFolder scratch;
+  const std::string a = pak::WriteArchive({Entry("x.txt", "from a")}, Options(3));
+  WritePak("b.pak", {Entry("x.txt", "from b")}, Options(1));
+  const std::string named = scratch.Path() + "\\a.pak";
+  const std::string prompt = "ファイル " + named + " が開けません。";
+  {
+    SCOPED_TRACE("Ignore");
+    kvtest::UnopenableFile locked("a.pak");
+    kvtest::PromptAnswers answers({plat::kIdIgnore});
+    KvArchive f;
+    ASSERT_TRUE(f.Open("x.txt", OpenRead));
+    EXPECT_EQ(ReadAll(f), "from b");
+    ASSERT_EQ(answers.Boxes().size(), 1u);
+    EXPECT_EQ(answers.Boxes()[0].text, prompt);
+    EXPECT_EQ(answers.Boxes()[0].caption, "ファイルエラー");
+    EXPECT_EQ(answers.Boxes()[0].style, plat::kMbAbortRetryIgnore | plat::kMbTopmost);
+  }
+  {
+    SCOPED_TRACE("Retry");
+    kvtest::UnopenableFile locked("a.pak");
+    std::vector<std::string> boxes;
+    // The other program lets go while the second prompt is up.
+    kvtest::ScopedMessageHandler handler([&](const char* text, const char*, unsigned) {
+      boxes.push_back(text);
+      if (boxes.size() == 2) locked.Release(a);
+      return boxes.size() <= 2 ? plat::kIdRetry : plat::kIdIgnore;
+    });
+    KvArchive f;
+    ASSERT_TRUE(f.Open("x.txt", OpenRead));
+    EXPECT_EQ(ReadAll(f), "from a");
+    EXPECT_EQ(boxes, (std::vector<std::string>{prompt, prompt}));
+  }
+  {
+    SCOPED_TRACE("Abort");
+    kvtest::UnopenableFile locked("a.pak");
+    kvtest::PromptAnswers answers({plat::kIdAbort});
+    KvArchive f;
+    try {
+      f.Open("x.txt", OpenRead);
+      ADD_FAILURE() << "Abort did not end the open";
+    } catch (const KvErrorException& e) {
+      EXPECT_STREQ(e.message.Text(), ("ファイル " + named + " が開けませんでした。").c_str());
+      EXPECT_NE(e.code, 0u) << "the code the failed open left";
+    }
+    EXPECT_FALSE(f.IsOpen());
+    EXPECT_EQ(answers.Boxes().size(), 1u);
+  }
+  {
+    SCOPED_TRACE("QuietOpen");
+    kvtest::UnopenableFile locked("a.pak");
+    kvtest::ScopedValue<bool> quiet(QuietOpen, true);
+    kvtest::PromptAnswers answers({plat::kIdAbort});
+    KvArchive f;
+    ASSERT_TRUE(f.Open("x.txt", OpenRead));
+    EXPECT_EQ(ReadAll(f), "from b");
+    EXPECT_TRUE(answers.Boxes().empty());
+  }
+}
+
 // A compressed entry read piece by piece: the same bytes in pieces of any
 // size; a stream that holds less or more than its record says, or whose
 // checksum does not match, fails when the read reaches the entry's end.

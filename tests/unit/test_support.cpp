@@ -2,7 +2,16 @@
 #include "tests/unit/test_support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 namespace kvtest {
 
@@ -68,6 +77,51 @@ bool ReadFile(const std::string& path, std::string& bytes) {
   while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
   std::fclose(f);
   return true;
+}
+
+UnopenableFile::UnopenableFile(const std::string& name) : name_(name) {
+#ifdef _WIN32
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot lock " + name);
+  handle_ = reinterpret_cast<intptr_t>(h);
+#else
+  // The scratch folders are entered, so the name is relative to this
+  // process's folder, which the socket's address is too.
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (name.size() >= sizeof address.sun_path) throw std::runtime_error("name too long: " + name);
+  std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (s < 0) throw std::runtime_error("no socket for " + name);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(s);
+    throw std::runtime_error("cannot bind " + name);
+  }
+  handle_ = s;
+#endif
+  held_ = true;
+}
+
+UnopenableFile::~UnopenableFile() {
+  End();
+  plat::RemoveFile(name_.c_str());
+}
+
+void UnopenableFile::End() {
+  if (!held_) return;
+  held_ = false;
+#ifdef _WIN32
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+#else
+  ::close(static_cast<int>(handle_));
+  ::unlink(name_.c_str());
+#endif
+}
+
+void UnopenableFile::Release(const std::string& bytes) {
+  End();
+  WriteFile(name_, bytes);
 }
 
 PromptAnswers::PromptAnswers(std::vector<int> answers) : answers_(std::move(answers)) {

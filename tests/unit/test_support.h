@@ -35,6 +35,30 @@ void WriteFile(const std::string& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be opened.
 bool ReadFile(const std::string& path, std::string& bytes);
 
+// A file in the current folder that is listed like any other but that no
+// one can open while the holder lives: on Windows a file held open without
+// sharing (as a program that locks its file does), on Linux a socket, which
+// no process opens as a file, root included (to whom a file without read
+// permission is readable all the same).
+// Release() ends that and leaves a plain file with the given bytes in its
+// place; the destructor ends it and removes the file.
+class UnopenableFile {
+ public:
+  explicit UnopenableFile(const std::string& name);
+  ~UnopenableFile();
+  UnopenableFile(const UnopenableFile&) = delete;
+  UnopenableFile& operator=(const UnopenableFile&) = delete;
+
+  void Release(const std::string& bytes);
+
+ private:
+  void End();
+
+  std::string name_;
+  bool held_ = false;
+  intptr_t handle_ = -1;  // the Windows handle, or the socket
+};
+
 // Answers message boxes while alive: each box takes the next answer (the last
 // one repeats) and is recorded.
 class PromptAnswers {
