@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/check_window.h"
 #include "app/kvpath.h"
 #include "platform/platform.h"
 
@@ -75,7 +76,7 @@ class ReadHandle {
   HANDLE handle_;
 };
 
-bool SameBytes(const std::string& a, const std::string& b) {
+bool SameBytes(const std::string& a, const std::string& b, KvCheckWindow& window) {
   ReadHandle left(a);
   ReadHandle right(b);
   LARGE_INTEGER leftSize;
@@ -94,6 +95,7 @@ bool SameBytes(const std::string& a, const std::string& b) {
       return false;
     }
     remaining -= count;
+    window.Step(count);
   }
   return true;
 }
@@ -102,14 +104,15 @@ bool SameBytes(const std::string& a, const std::string& b) {
 // and folder below it for a folder. The shell's answer is not enough: one
 // shell reports success for a file that another process holds open and
 // copies nothing, or for a file that meets a folder of its name.
-bool SameTree(const std::string& from, const std::string& to) {
+bool SameTree(const std::string& from, const std::string& to, KvCheckWindow& window) {
+  window.Step(0);
   const uint32_t source = plat::FileAttributes(from.c_str());
   const uint32_t copied = plat::FileAttributes(to.c_str());
   if (source == plat::kInvalidAttributes || copied == plat::kInvalidAttributes ||
       (source & plat::kAttrDirectory) != (copied & plat::kAttrDirectory)) {
     return false;
   }
-  if ((source & plat::kAttrDirectory) == 0) return SameBytes(from, to);
+  if ((source & plat::kAttrDirectory) == 0) return SameBytes(from, to, window);
   WIN32_FIND_DATAA found;
   const HANDLE find = ::FindFirstFileA((from + "\\*").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return false;
@@ -117,14 +120,39 @@ bool SameTree(const std::string& from, const std::string& to) {
   do {
     const std::string name = found.cFileName;
     if (name == "." || name == "..") continue;
-    same = SameTree(from + "\\" + name, to + "\\" + name);
+    same = SameTree(from + "\\" + name, to + "\\" + name, window);
   } while (same && ::FindNextFileA(find, &found));
   ::FindClose(find);
   return same;
 }
 
-// Whether the copy of from arrived whole in the folder to.
-bool Arrived(const KvString& from, const KvString& to) {
+// The bytes of the files at and below path: what its comparison reads from
+// each side.
+uint64_t TreeBytes(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  const uint32_t attributes = plat::FileAttributes(path.c_str());
+  if (attributes == plat::kInvalidAttributes) return 0;
+  const bool folder = (attributes & plat::kAttrDirectory) != 0;
+  const HANDLE find = ::FindFirstFileA(folder ? (path + "\\*").c_str() : path.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  uint64_t total = 0;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      if (folder) total += TreeBytes(path + "\\" + name);
+    } else {
+      total += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    }
+  } while (folder && ::FindNextFileA(find, &found));
+  ::FindClose(find);
+  return total;
+}
+
+// Whether the copy of from arrived whole in the folder to. The comparison
+// reads every delivered byte again; while it runs, a window under caption
+// keeps the user informed when it has much to read or takes a while.
+bool Arrived(const KvString& from, const KvString& to, const char* caption) {
   KvString name(from.Text());
   while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
   name.cursor = name.Buffer();
@@ -134,7 +162,8 @@ bool Arrived(const KvString& from, const KvString& to) {
   std::string target(to.Text());
   if (!HasTrailingBackslash(target.c_str())) target.push_back('\\');
   target.append(leaf);
-  return SameTree(name.Text(), target);
+  KvCheckWindow window(caption, TreeBytes(name.Text()));
+  return SameTree(name.Text(), target, window);
 }
 
 bool FitsShell(const KvString& path) {
@@ -165,7 +194,8 @@ KvString ShellPath(const char* path) {
   return KvString(full.c_str());
 }
 
-DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination) {
+DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination,
+                            const char* caption) {
   DeliveryResult result;
   const KvString to = ShellPath(destination.Text());
   bool folderChecked = false;
@@ -179,7 +209,7 @@ DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& 
       if (result.folderError != 0) return result;
     }
     const KvString from = ShellPath(item.Text());
-    if (!FitsShell(from) || !ShellCopy(from, to) || !Arrived(from, to)) {
+    if (!FitsShell(from) || !ShellCopy(from, to) || !Arrived(from, to, caption)) {
       result.notDelivered.push_back(item);
     }
   }

@@ -21,8 +21,11 @@ struct DeliveryResult {
 // is not the item byte for byte (a file held open by another process, a
 // folder where a file should go), or when a path is longer than the shell
 // takes. A destination that cannot be made or reached ends the delivery
-// before the first copy, with its error code.
-DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination);
+// before the first copy, with its error code. While what arrived is compared
+// with the item, a window under caption keeps the user informed when the
+// comparison has much to read or takes a while.
+DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination,
+                            const char* caption);
 
 // The path as the copy request carries it: a path with a drive letter or a
 // UNC path as it is, any other made full against the current folder. Empty

@@ -18,10 +18,7 @@ INT_PTR HandleDestinationMessage(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG: {
       CurrentDialog = reinterpret_cast<KvDialog*>(lParam);
       CurrentDialog->window = window;
-      KvString caption;
-      caption.Format("%s Version %s アップデート", UpdateSettings.title.Text(),
-                     UpdateSettings.updateVersion.Text());
-      ::SetWindowTextA(window, caption.Text());
+      ::SetWindowTextA(window, UpdateSettings.Caption().Text());
       ::SetDlgItemTextA(window, kFolderField, UpdateSettings.destination.Text());
       return TRUE;
     }

@@ -29,6 +29,12 @@ void KvUpdateSettings::SetDefaults() {
   instanceName.Assign("KvDataUpdater.Running");
 }
 
+KvString KvUpdateSettings::Caption() const {
+  KvString caption;
+  caption.Format("%s Version %s アップデート", title.Text(), updateVersion.Text());
+  return caption;
+}
+
 namespace {
 
 constexpr const char* kProfile = "update.ini";
@@ -89,10 +95,8 @@ void ReportDelivery(const DeliveryResult& result) {
   }
   const std::vector<KvString>& notDelivered = result.notDelivered;
   if (notDelivered.empty()) {
-    KvString caption;
-    caption.Format("%s Version %s アップデート", UpdateSettings.title.Text(),
-                   UpdateSettings.updateVersion.Text());
-    KvString("アップデートが終了しました。").ShowMessage(nullptr, caption.Text(), MB_OK);
+    KvString("アップデートが終了しました。")
+        .ShowMessage(nullptr, UpdateSettings.Caption().Text(), MB_OK);
     return;
   }
   KvString names;
@@ -120,7 +124,8 @@ void Run(KvEvent& instance) {
   KvDialog dialog(MAKEINTRESOURCEA(kDestinationDialog), nullptr, nullptr, DestinationDialogProc);
   if (dialog.DoModal() != IDOK || UpdateSettings.destination.IsEmpty()) return;
 
-  ReportDelivery(DeliverFiles(fileList, UpdateSettings.destination));
+  ReportDelivery(
+      DeliverFiles(fileList, UpdateSettings.destination, UpdateSettings.Caption().Text()));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@ struct KvUpdateSettings {
   KvString instanceName;   // name of the single-instance event
 
   void SetDefaults();
+  // The caption of the run's windows: "<title> Version <version> アップデート".
+  KvString Caption() const;
 };
 
 extern KvUpdateSettings UpdateSettings;

@@ -25,6 +25,9 @@ inline constexpr char kErrorCaption[] = "エラー";
 inline constexpr char kNotFound[] =
     "%s のインストール先が見つかりませんでした。\nインストール済みの場合、お手数ですがインストール先を指定してください。";
 inline constexpr char kDone[] = "アップデートが終了しました。";
+// The window shown while the delivered files are compared with the update's.
+inline constexpr char kChecking[] =
+    "コピーしたファイルを確認しています。\nしばらくお待ちください。";
 inline constexpr char kNotDelivered[] = "次のファイルをアップデートできませんでした。\n";
 // The message of the error box for a destination that cannot be made or
 // reached, with the folder as typed.

@@ -4,6 +4,7 @@
 #include "scenarios.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -269,6 +270,63 @@ void EmptyFileList(Context& c) {
   Expect(ListTree(s.installed).empty(), "files delivered from an empty list");
 }
 
+// A large update: once the shell has copied it, every delivered byte is
+// read again and compared with the update's. Meanwhile a window under the
+// run's caption says so and shows how far the comparison has come; it is
+// gone before the completion box.
+void LargeUpdate(Context& c) {
+  const char* const bigName = "大きな更新.bin";
+  std::string big(96u << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + (i >> 20));
+  Sample s(c, ProfileIn::PakStored, "", std::string(kFileList) + ";" + bigName);
+  s.fixture.AddFile(bigName, big);
+  UpdaterProcess p(c.updater, s.fixture.updateFolder());
+  HWND dialog = ExpectDialog(p, Caption(), s.installed);
+  Press(dialog, IDOK);
+  HWND check = nullptr;
+  while (check == nullptr) {
+    HWND w = p.WaitWindow("window of the comparison");
+    const std::vector<std::string> texts = StaticTexts(w);
+    if (std::find(texts.begin(), texts.end(), kChecking) != texts.end()) {
+      check = w;
+    } else {
+      Expect(ItemText(w, 0xFFFF) != kDone,
+             "the completion box came without a window for the comparison");
+      c.notes.push_back("before the comparison's window:\n" + Describe(w));
+    }
+  }
+  ExpectEqual(WindowText(check), Caption(), "caption of the comparison's window");
+  HWND bar = nullptr;
+  for (const Control& control : Controls(check)) {
+    if (lstrcmpiA(control.className.c_str(), "msctls_progress32") == 0) bar = control.window;
+  }
+  Expect(bar != nullptr, "no progress bar in the comparison's window:\n" + Describe(check));
+  // The bar moves while the window is up.
+  const LRESULT end = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
+  LRESULT furthest = 0;
+  WaitFor([&] {
+    if (!IsWindow(check) || !IsWindowVisible(check)) return true;
+    DWORD_PTR position = 0;
+    if (SendMessageTimeoutA(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position)) {
+      furthest = std::max<LRESULT>(furthest, static_cast<LRESULT>(position));
+    }
+    return false;
+  });
+  p.WaitGone(check, "window of the comparison");
+  c.notes.push_back(Printf("the bar came to %ld of %ld", static_cast<long>(furthest),
+                           static_cast<long>(end)));
+  Expect(end > 0 && furthest > 0, "the comparison's bar did not move");
+  HWND done = ExpectBox(p, "completion box", Caption(), kDone);
+  Answer(p, done, IDOK, "completion box");
+  ExpectExitCodeZero(p.WaitExitSilently("the completion box"));
+  for (const SampleFile& f : kDelivered) {
+    std::optional<std::string> bytes = ReadWholeFile(s.installed + "\\" + f.path);
+    Expect(bytes && *bytes == f.bytes, Printf("%s was not delivered", f.path));
+  }
+  std::optional<std::string> bytes = ReadWholeFile(s.installed + "\\" + bigName);
+  Expect(bytes && *bytes == big, "the large file was not delivered");
+}
+
 const std::vector<Scenario> kScenarios = {
     {"deliver-pak-stored", "update.ini stored in a version-3 pak; files and a folder delivered",
      [](Context& c) { Deliver(c, ProfileIn::PakStored); }},
@@ -305,6 +363,8 @@ const std::vector<Scenario> kScenarios = {
     {"browse-cancel", "cancelling the browser restores the destination", BrowseCancel},
     {"browse-virtual-item", "the computer node greys the browser's OK", BrowseVirtualItem},
     {"empty-file-list", "no file value: only the completion box", EmptyFileList},
+    {"large-update-check-window", "96 MiB delivered: a window with a bar while the copy is "
+     "compared, gone before the completion box", LargeUpdate},
 };
 
 }  // namespace
