@@ -232,7 +232,8 @@ one_line_error create --directory-key 0x100000000 x.pak data
 one_line_error create --key-block "$(printf 'k%.0s' $(seq 257))" x.pak data
 one_line_error create --bogus x.pak data
 one_line_error create x.pak missing-folder
-one_line_error create x.pak data data
+run 1 create x.pak data data
+[ "$(grep -c 'the same name twice' err.txt)" -eq 8 ] || fail "create data data: each duplicate not reported: $(head -3 err.txt)"
 one_line_error list
 one_line_error list a.pak b.pak
 one_line_error list missing.pak
@@ -381,6 +382,68 @@ if [ ${#runner[@]} -eq 0 ]; then
   [ -e intr/out/zz-last.txt ] && [ $status -ne 0 ] && fail "extract went on after the interruption"
   [ $status -eq 130 ] || [ $status -eq 0 ] || fail "interrupted extract: status $status: $(cat intr/err.txt)"
   rm -rf intr
+fi
+
+
+# --- create: every refused input in one run, nothing written.
+mkdir -p refuse/d/sub && cd refuse
+printf 1 >d/ok.txt && printf 2 >'d/nul.txt' && printf 3 >'d/trail.' && printf 4 >d/sub/Same.txt && printf 5 >d/sub/same.TXT
+if [ $ascii -eq 0 ]; then printf 6 >'d/wave〜dash.txt'; fi
+run 1 create x.pak d missing
+[ -z "$(ls x.pak* 2>/dev/null)" ] || fail "a refused create wrote $(ls x.pak*)"
+grep -q 'nul.txt.*device name' err.txt || fail "refusals: nul.txt not reported: $(cat err.txt)"
+grep -q 'trail\..*dot' err.txt || fail "refusals: trail. not reported: $(cat err.txt)"
+grep -q 'missing' err.txt || fail "refusals: the missing input not reported: $(cat err.txt)"
+grep -i 'same.txt.*same.txt' err.txt | grep -q 'Same.txt' || fail "refusals: the case clash does not name both: $(cat err.txt)"
+grep -i 'same.txt.*same.txt' err.txt | grep -q 'same.TXT' || fail "refusals: the case clash does not name both: $(cat err.txt)"
+if [ $ascii -eq 0 ]; then
+  grep -q 'wave〜dash.txt in folder d: the character 〜 (U+301C)' err.txt || fail "refusals: U+301C not named with its folder: $(cat err.txt)"
+fi
+tail -1 err.txt | grep -q 'inputs refused; nothing written' || fail "refusals: no closing line: $(tail -1 err.txt)"
+
+# An archive that would pass the format's limit is refused before any
+# content is read, naming the inputs that put it over.
+mkdir -p huge && truncate -s 2G huge/big.bin && printf x >small.txt
+one_line_error create x.pak huge small.txt
+grep -q 'limit.*huge 2.15 GB' err.txt || fail "over the limit: $(cat err.txt)"
+[ -z "$(ls x.pak* 2>/dev/null)" ] || fail "an archive over the limit was written"
+rm -rf huge
+
+# --level: the zlib level of --compress; same bytes on every run.
+mkdir -p lv && head -c 300000 /dev/urandom | od -An -tx1 >lv/text.txt
+run 0 create --quiet --compress lv6.pak lv
+run 0 create --quiet --compress --level 1 lv1.pak lv
+run 0 create --quiet --compress --level 9 lv9.pak lv
+run 0 create --quiet --compress --level 9 lv9b.pak lv
+cmp -s lv9.pak lv9b.pak || fail "--level 9 twice gives different bytes"
+[ "$(stat -c %s lv1.pak)" -gt "$(stat -c %s lv9.pak)" ] || fail "--level 1 is not larger than --level 9"
+run 0 extract --quiet lv1.pak lv-out && diff -r lv lv-out/lv >/dev/null || fail "--level 1 archive does not extract"
+one_line_error create --level 3 x.pak lv
+one_line_error create --compress --level 10 x.pak lv
+
+# A temporary file of ours, left by a killed run, is never taken in.
+mkdir -p self2 && printf x >self2/x.txt && printf junk >self2/self.pak.pak-new && printf junk >self2/self.pak.pak-spool
+run 0 create --quiet --compress self2/self.pak self2
+run 0 list self2/self.pak
+[ "$(tr -d '\r' <out.txt | cut -f1 | tr '\n' ' ')" = 'self2\x.txt ' ] || fail "a temporary file was taken in: $(cat out.txt)"
+cd ..
+
+# An interrupted create leaves neither the archive nor a temporary file.
+if [ ${#runner[@]} -eq 0 ]; then
+  mkdir -p cintr && head -c 64M /dev/urandom >cintr/random.bin
+  "$PAK" create --quiet --compress --level 9 cintr/x.pak cintr/random.bin 2>cintr/err.txt &
+  pid=$!
+  for _ in $(seq 1 500); do
+    [ -n "$(find cintr -name 'x.pak.pak-*' -size +0 2>/dev/null)" ] && break
+    sleep 0.01
+  done
+  kill -TERM $pid 2>/dev/null
+  wait $pid
+  status=$?
+  [ $status -eq 130 ] || fail "interrupted create: status $status: $(cat cintr/err.txt)"
+  left=$(cd cintr && ls x.pak* 2>/dev/null)
+  [ -z "$left" ] || fail "an interrupted create left $left"
+  rm -rf cintr
 fi
 
 echo "pak_cli_test: $failures failures"

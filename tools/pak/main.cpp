@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
@@ -35,7 +36,7 @@
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
 #include "tools/pak/pak_reader.h"
-#include "archive/pak_writer.h"
+#include "archive/pak_stream_writer.h"
 
 #ifndef PAK_VERSION
 #define PAK_VERSION "1.1.0"
@@ -96,18 +97,6 @@ class TemporaryFile {
   bool kept_ = false;
 };
 
-// Writes bytes to a new file at path (system form); false on any failure,
-// with nothing left behind.
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::FILE* f = plat::OpenStream(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  if (written && closed) return true;
-  plat::RemoveFile(path.c_str());
-  return false;
-}
-
 // The reason the C runtime gave for the last failed call.
 std::string Reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
 
@@ -127,13 +116,47 @@ bool LooksLikePak(const std::string& path) {
 
 // --- pak create
 
+// An input file read in pieces by the streaming writer.
+class FileSource : public pak::ByteSource {
+ public:
+  explicit FileSource(const paktool::InputFile& file)
+      : file_(file), stream_(paktool::OpenInput(file), &std::fclose) {}
+  std::size_t Read(char* buffer, std::size_t count) override {
+    const std::size_t n = std::fread(buffer, 1, count, stream_.get());
+    if (n < count && std::ferror(stream_.get())) {
+      throw ToolError("cannot read " + file_.osPath + ": " + Reason(errno));
+    }
+    return n;
+  }
+
+ private:
+  const paktool::InputFile& file_;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream_;
+};
+
+// Whether two paths (system form) name the same place.
+bool SamePath(const std::string& a, const std::string& b) {
+  const std::string x = plat::FullPathName(a.c_str());
+  const std::string y = plat::FullPathName(b.c_str());
+#ifdef _WIN32
+  return !x.empty() && plat::CompareNoCase(x.c_str(), y.c_str()) == 0;
+#else
+  return !x.empty() && x == y;
+#endif
+}
+
 int Create(const Invocation& inv) {
   uint32_t version = 3;
   const bool compress = inv.Has("--compress");
   bool haveKeyBlock = false, haveDirectoryKey = false;
   std::string keyBlock;
   uint32_t directoryKey = 0;
+  int level = 6;
   if (inv.Has("--version")) version = paktool::ParseNumber(inv.Value("--version"), "version", 3);
+  if (inv.Has("--level")) {
+    level = static_cast<int>(paktool::ParseNumber(inv.Value("--level"), "level", 9));
+    if (!compress) throw UsageError("--level sets how hard --compress works; give --compress too");
+  }
   if (inv.Has("--key-block")) {
     haveKeyBlock = true;
     if (!paktool::ToArchiveText(inv.Value("--key-block"), keyBlock)) {
@@ -160,74 +183,142 @@ int Create(const Invocation& inv) {
       throw ToolError(typed + " exists and is not a pak archive; nothing written (--force replaces it)");
     }
   }
+  const std::string newPath = archive + ".pak-new";
+  const std::string spoolPath = archive + ".pak-spool";
 #ifdef _WIN32
   const std::string skip = plat::FullPathName(archive.c_str());
 #else
   const std::string skip = typed;
 #endif
 
-  paktool::Progress progress("reading", inv.quiet);
-  std::vector<paktool::InputFile> files;
+  // Every input is looked at before anything is written, and every refusal
+  // is reported in the same run.
+  std::vector<std::string> problems;
+  std::vector<paktool::InputFile> found;
+  std::vector<std::size_t> operandOf;
   for (std::size_t p = 1; p < inv.operands.size(); ++p) {
-    paktool::CollectInputs(inv.operands[p], skip, files);
+    paktool::CollectInputs(inv.operands[p], skip, found, &problems);
+    operandOf.resize(found.size(), p);
   }
-  progress.SetTotal(files.size());
-
-  std::vector<pak::InputEntry> entries;
-  entries.reserve(files.size());
-  uint64_t bytesIn = 0;
-  for (const paktool::InputFile& f : files) {
-    paktool::StopIfInterrupted();
-    entries.emplace_back(f.name, paktool::ReadInput(f), compress);
-    bytesIn += entries.back().bytes.size();
-    progress.Add(1, entries.back().bytes.size(), 0);
+  std::vector<std::size_t> order;
+  for (std::size_t k = 0; k < found.size(); ++k) {
+    // A temporary file of ours, left by a run that was killed, is no input.
+    std::string system;
+    if (paktool::ToArchiveText(found[k].osPath, system)) {
+      for (char& c : system) {
+        if (c == '/') c = '\\';
+      }
+      if (SamePath(system, newPath) || SamePath(system, spoolPath)) continue;
+    }
+    order.push_back(k);
   }
-  std::sort(entries.begin(), entries.end(), [](const pak::InputEntry& a, const pak::InputEntry& b) {
-    return paktool::NameBefore(a.name, b.name);
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return paktool::NameBefore(found[a].name, found[b].name);
   });
   // The same name twice, in any case, or a file where another entry needs a
   // folder: the updater could reach only one of them.
-  std::set<std::string> fileNames;
-  for (const pak::InputEntry& e : entries) {
-    if (!fileNames.insert(paktool::FoldedName(e.name)).second) {
-      throw ToolError("duplicate name: " + Shown(e.name));
+  std::map<std::string, std::size_t> byFolded;
+  for (std::size_t k : order) {
+    const auto placed = byFolded.emplace(paktool::FoldedName(found[k].name), k);
+    if (!placed.second) {
+      const paktool::InputFile& first = found[placed.first->second];
+      problems.push_back("the same name twice (the updater tells no case apart): " + Shown(first.name) +
+                         " from " + first.osPath + " and " + Shown(found[k].name) + " from " + found[k].osPath);
     }
   }
-  for (const pak::InputEntry& e : entries) {
+  for (std::size_t k : order) {
     std::string folder;
-    const std::vector<std::string> parts = paktool::SplitName(e.name);
-    for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
-      folder += (k ? "\\" : "") + parts[k];
-      if (fileNames.count(paktool::FoldedName(folder))) {
-        throw ToolError("name is both a file and a folder: " + Shown(folder));
+    const std::vector<std::string> parts = paktool::SplitName(found[k].name);
+    for (std::size_t j = 0; j + 1 < parts.size(); ++j) {
+      folder += (j ? "\\" : "") + parts[j];
+      const auto hit = byFolded.find(paktool::FoldedName(folder));
+      if (hit != byFolded.end()) {
+        problems.push_back("name is both a file and a folder: " + Shown(folder) + " (the file " +
+                           found[hit->second].osPath + ", the folder holding " + found[k].osPath + ")");
+        break;
       }
     }
   }
-
-  pak::WriteOptions options;
-  options.version = version;
-  if (version >= 2) {
-    options.keyBlock = haveKeyBlock ? keyBlock : pak::DefaultKeyBlock(entries);
-    options.directoryKey = haveDirectoryKey ? directoryKey : pak::DefaultDirectoryKey(entries);
+  // The format's limit, told by the file sizes before any content is read.
+  const uint64_t kLimit = 0x7FFFFFFFu;
+  uint64_t total = version == 0 ? 8 : version == 1 ? 16 : 276;
+  std::vector<uint64_t> perOperand(inv.operands.size(), 0);
+  for (std::size_t k : order) {
+    total += found[k].size + found[k].name.size() + 24;
+    perOperand[operandOf[k]] += found[k].size;
   }
-  std::string bytes;
+  if (total >= kLimit) {
+    std::string what;
+    for (std::size_t p = 1; p < inv.operands.size(); ++p) {
+      if (perOperand[p] == 0) continue;
+      what += (what.empty() ? "" : ", ") + inv.operands[p] + " " + paktool::Bytes(perOperand[p]);
+    }
+    problems.push_back("the archive would take " + std::to_string(total) +
+                       " bytes or more, over the format's limit of 2147483647: " + what);
+  }
+  if (problems.size() == 1) throw ToolError(problems[0] + "; nothing written");
+  if (!problems.empty()) {
+    for (const std::string& p : problems) Fail(p);
+    throw ToolError(std::to_string(problems.size()) + " inputs refused; nothing written");
+  }
+
+  std::vector<pak::StreamEntry> entries;
+  entries.reserve(order.size());
+  for (std::size_t k : order) {
+    pak::StreamEntry e;
+    e.name = found[k].name;
+    e.size = found[k].size;
+    e.compress = compress;
+    const paktool::InputFile* file = &found[k];
+    e.open = [file] { return std::unique_ptr<pak::ByteSource>(new FileSource(*file)); };
+    entries.push_back(std::move(e));
+  }
+  paktool::Progress progress("packing", inv.quiet);
+  progress.SetTotal(entries.size());
+  pak::StreamOptions options;
+  options.version = version;
+  options.level = level;
+  if (haveKeyBlock) options.keyBlock = keyBlock;
+  if (haveDirectoryKey) options.directoryKey = directoryKey;
+  options.progress = [&progress](uint64_t in, uint64_t out) {
+    paktool::StopIfInterrupted();
+    progress.Add(1, in, out);
+  };
+
+  TemporaryFile temporary(newPath);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(plat::OpenStream(newPath.c_str(), "w+b"), &std::fclose);
+  if (!out) throw ToolError("cannot write " + typed + ": " + Reason(errno));
+  std::unique_ptr<TemporaryFile> spoolFile;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(nullptr, &std::fclose);
+  if (pak::NeedsSpool(entries, version)) {
+    spoolFile.reset(new TemporaryFile(spoolPath));
+    spool.reset(plat::OpenStream(spoolPath.c_str(), "w+b"));
+    if (!spool) throw ToolError("cannot write " + typed + ": " + Reason(errno));
+  }
+  uint64_t size = 0;
   try {
-    bytes = pak::WriteArchive(entries, options);
+    size = pak::WriteArchiveStreaming(entries, options, out.get(), spool.get());
+  } catch (const pak::StreamError& e) {
+    const int error = errno;
+    const std::string what = e.what();
+    if (what == "write failed") throw ToolError("cannot write " + typed + ": " + Reason(error));
+    const std::string changed = "changed while it was read: ";
+    if (what.compare(0, changed.size(), changed) == 0) {
+      throw ToolError("a file changed while it was read: " + Shown(what.substr(changed.size())) + "; nothing written");
+    }
+    throw ToolError(what + "; nothing written");
   } catch (const std::invalid_argument& e) {
     throw ToolError(e.what());
   }
+  spool.reset();
+  spoolFile.reset();
   paktool::StopIfInterrupted();
-
-  TemporaryFile temporary(archive + ".pak-new");
-  if (!WriteWholeFile(temporary.Path(), bytes)) {
-    throw ToolError("cannot write " + typed + ": " + Reason(errno));
-  }
-  paktool::StopIfInterrupted();
-  if (!plat::MoveReplacing(temporary.Path().c_str(), archive.c_str())) {
+  if (std::fclose(out.release()) != 0) throw ToolError("cannot write " + typed + ": " + Reason(errno));
+  if (!plat::MoveReplacing(newPath.c_str(), archive.c_str())) {
     throw ToolError("cannot replace " + typed + ": " + Reason(errno));
   }
   temporary.Keep();
-  progress.Add(0, 0, bytes.size());
+  (void)size;
   progress.Summary("created " + typed);
   return 0;
 }
@@ -546,7 +637,8 @@ const std::vector<paktool::CommandSpec>& Commands() {
       {"create", "ARCHIVE PATH...",
        "Writes a new archive of the files and folders given (folders with everything below them).",
        {{"--version", "N", "format version 0 to 3 (default 3)"},
-        {"--compress", nullptr, "store every entry as a zlib stream (versions 1 to 3)"},
+        {"--compress", nullptr, "store every entry as a zlib stream (versions 1 to 3), compressed on every core"},
+        {"--level", "N", "zlib level 0 (fastest) to 9 (smallest) for --compress (default 6)"},
         {"--key-block", "TEXT", "key block of versions 2 and 3, at most 256 bytes (default: derived from the contents)"},
         {"--directory-key", "N", "directory key of versions 2 and 3, decimal or 0x hex (default: derived)"},
         {"--force", nullptr, "replace ARCHIVE even when it is an existing file that is not a pak archive"}},

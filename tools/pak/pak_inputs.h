@@ -1,6 +1,8 @@
 // pak_inputs.h: the files that pak create stores, found on disk.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,7 +19,11 @@ class ToolError : public std::runtime_error {
 struct InputFile {
   std::string name;    // the entry name: code page 932, backslash separators
   std::string osPath;  // where to read it: terminal text as the OS takes it
+  uint64_t size = 0;   // when it was found
 };
+
+// A file found by CollectInputs, opened for reading; throws ToolError.
+std::FILE* OpenInput(const InputFile& file);
 
 // Adds the files of path, a file or a folder taken recursively, each named
 // by its path relative to path's parent; a folder named "." or ".." (or a
@@ -25,7 +31,11 @@ struct InputFile {
 // taken (the archive being written). Throws ToolError for a path that does
 // not exist, a name without an exact code page 932 form, a name that could
 // not be extracted again, or a link to a folder inside a folder.
-void CollectInputs(const std::string& path, const std::string& skip, std::vector<InputFile>& out);
+// With problems given, every refused input (a path that does not exist
+// included) is added there, one line each, and the walk goes on.
+// Each file's size is taken as it is found.
+void CollectInputs(const std::string& path, const std::string& skip, std::vector<InputFile>& out,
+                   std::vector<std::string>* problems = nullptr);
 
 // The whole contents of a file found by CollectInputs; throws ToolError.
 std::string ReadInput(const InputFile& file);
