@@ -149,23 +149,6 @@ uint64_t TreeBytes(const std::string& path) {
   return total;
 }
 
-// Whether the copy of from arrived whole in the folder to. The comparison
-// reads every delivered byte again; while it runs, a window under caption
-// keeps the user informed when it has much to read or takes a while.
-bool Arrived(const KvString& from, const KvString& to, const char* caption) {
-  KvString name(from.Text());
-  while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
-  name.cursor = name.Buffer();
-  const char* cut = name.ReverseFind('\\');
-  const char* leaf = cut != nullptr ? cut + 1 : name.Text();
-  if (*leaf == '\0' || (cut == nullptr && HasDrive(leaf))) return true;  // a drive root: no name
-  std::string target(to.Text());
-  if (!HasTrailingBackslash(target.c_str())) target.push_back('\\');
-  target.append(leaf);
-  KvCheckWindow window(caption, TreeBytes(name.Text()));
-  return SameTree(name.Text(), target, window);
-}
-
 bool FitsShell(const KvString& path) {
   return !path.IsEmpty() && static_cast<std::size_t>(path.Length()) <= kShellPathLimit;
 }
@@ -187,6 +170,20 @@ uint32_t MakeDestination(const KvString& to) {
   return code != ERROR_SUCCESS ? code : ERROR_PATH_NOT_FOUND;
 }
 }  // namespace
+
+bool Arrived(const KvString& from, const KvString& to, const char* caption) {
+  KvString name(from.Text());
+  while (HasTrailingBackslash(name.Text())) name.Delete(1, name.Length() - 1);
+  name.cursor = name.Buffer();
+  const char* cut = name.ReverseFind('\\');
+  const char* leaf = cut != nullptr ? cut + 1 : name.Text();
+  if (*leaf == '\0' || (cut == nullptr && HasDrive(leaf))) return true;  // a drive root: no name
+  std::string target(to.Text());
+  if (!HasTrailingBackslash(target.c_str())) target.push_back('\\');
+  target.append(leaf);
+  KvCheckWindow window(caption, TreeBytes(name.Text()));
+  return SameTree(name.Text(), target, window);
+}
 
 KvString ShellPath(const char* path) {
   if (HasDrive(path) || IsUnc(path)) return KvString(path);

@@ -27,6 +27,13 @@ struct DeliveryResult {
 DeliveryResult DeliverFiles(const std::vector<KvString>& items, const KvString& destination,
                             const char* caption);
 
+// Whether the copy of the item from (a path as ShellPath gives it) arrived
+// whole in the folder to: the same bytes for a file, every file and folder
+// below it for a folder. The comparison reads every delivered byte again;
+// while it runs, a window under caption keeps the user informed when it has
+// much to read or takes a while.
+bool Arrived(const KvString& from, const KvString& to, const char* caption);
+
 // The path as the copy request carries it: a path with a drive letter or a
 // UNC path as it is, any other made full against the current folder. Empty
 // when it cannot be made full.
