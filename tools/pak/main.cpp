@@ -20,11 +20,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 #include "app/kvpath.h"
 #include "archive/encryption.h"
 #include "archive/kvarchive.h"
@@ -36,6 +31,7 @@
 #include "tools/pak/pak_inputs.h"
 #include "tools/pak/pak_names.h"
 #include "tools/pak/pak_reader.h"
+#include "tools/pak/pak_system.h"
 #include "archive/pak_stream_writer.h"
 
 #ifndef PAK_VERSION
@@ -134,17 +130,6 @@ class FileSource : public pak::ByteSource {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream_;
 };
 
-// Whether two paths (system form) name the same place.
-bool SamePath(const std::string& a, const std::string& b) {
-  const std::string x = plat::FullPathName(a.c_str());
-  const std::string y = plat::FullPathName(b.c_str());
-#ifdef _WIN32
-  return !x.empty() && plat::CompareNoCase(x.c_str(), y.c_str()) == 0;
-#else
-  return !x.empty() && x == y;
-#endif
-}
-
 int Create(const Invocation& inv) {
   uint32_t version = 3;
   const bool compress = inv.Has("--compress");
@@ -185,11 +170,7 @@ int Create(const Invocation& inv) {
   }
   const std::string newPath = archive + ".pak-new";
   const std::string spoolPath = archive + ".pak-spool";
-#ifdef _WIN32
-  const std::string skip = plat::FullPathName(archive.c_str());
-#else
-  const std::string skip = typed;
-#endif
+  const std::string skip = paktool::PathToSkip(typed, archive);
 
   // Every input is looked at before anything is written, and every refusal
   // is reported in the same run.
@@ -208,7 +189,7 @@ int Create(const Invocation& inv) {
       for (char& c : system) {
         if (c == '/') c = '\\';
       }
-      if (SamePath(system, newPath) || SamePath(system, spoolPath)) continue;
+      if (paktool::SamePath(system, newPath) || paktool::SamePath(system, spoolPath)) continue;
     }
     order.push_back(k);
   }
@@ -613,9 +594,7 @@ int Cat(const Invocation& inv) {
   QuietOpen = true;
   KvArchive file;
   if (!file.Open(name.c_str(), OpenRead)) throw ToolError("not found: " + typed);
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  paktool::SetBinaryOutput(stdout);
   uint32_t left = file.GetSize();
   std::vector<char> buffer(65536);
   while (left > 0) {

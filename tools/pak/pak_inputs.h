@@ -23,6 +23,7 @@ struct InputFile {
 };
 
 // A file found by CollectInputs, opened for reading; throws ToolError.
+// (Each system has its own, in pak_system_posix.cpp or pak_system_win32.cpp.)
 std::FILE* OpenInput(const InputFile& file);
 
 // Adds the files of path, a file or a folder taken recursively, each named
@@ -36,8 +37,5 @@ std::FILE* OpenInput(const InputFile& file);
 // Each file's size is taken as it is found.
 void CollectInputs(const std::string& path, const std::string& skip, std::vector<InputFile>& out,
                    std::vector<std::string>* problems = nullptr);
-
-// The whole contents of a file found by CollectInputs; throws ToolError.
-std::string ReadInput(const InputFile& file);
 
 }  // namespace paktool
