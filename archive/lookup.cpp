@@ -8,11 +8,11 @@
 // A file that is not a pak (cut short inside its header, a version above 3,
 // a version 1-3 header with directory size 0 but entries) is passed over
 // silently; one that cannot be opened is offered to the user with Abort,
-// Retry and Ignore, naming the archive, and Ignore passes over it. A pak that does not hold together (a
-// count or size that lies, a record or name that runs past its directory,
-// the matching entry past the end of the file or past 2^31 - 1, a corrupt
-// stream) raises KvErrorException: its bytes are never read as if they
-// were sound.
+// Retry and Ignore, naming the archive, and Ignore passes over it. A pak
+// that does not hold together (a count or size that lies, a record or name
+// that runs past its directory, the matching entry past the end of the file
+// or past 2^31 - 1, a corrupt stream) raises KvErrorException: its bytes are
+// never read as if they were sound.
 #include <algorithm>
 #include <cstring>
 #include <memory>
