@@ -202,6 +202,18 @@ void NoteChange(const std::string& posix, bool added) {
 void ResolveCase(std::string& posix) {
   struct stat st;
   if (posix.empty() || ::lstat(posix.c_str(), &st) == 0) return;
+  // Most often only the last part is missing (a new file in a folder that
+  // is there as given): then every folder above it exists exactly as
+  // given, and only that part is looked for in another case.
+  const std::size_t last = posix.rfind('/');
+  if (last != std::string::npos && last > 0 && last + 1 < posix.size()) {
+    const std::string parent = posix.substr(0, last);
+    if (::lstat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      std::string found;
+      if (FindNoCase(parent + "/", posix.substr(last + 1), found)) posix = parent + "/" + found;
+      return;
+    }
+  }
   std::string done = posix[0] == '/' ? "/" : "";
   std::size_t i = posix[0] == '/' ? 1 : 0;
   while (i <= posix.size()) {
