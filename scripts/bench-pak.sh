@@ -45,8 +45,10 @@ if [ ! -f tree.done ] || [ "$(cat tree.done)" != "$files" ]; then
     LC_ALL=C grep -E '^[A-Za-z0-9_./+-]+$' | LC_ALL=C grep -v -E '(^|/)(con|prn|aux|nul|com[1-9]|lpt[1-9])(\.|/|$)|[. ]$|\.(/|$)' -i |
     awk '{ k = tolower($0); if (!(k in seen)) { seen[k] = 1; print } }' |
     awk -F/ '{ p = ""; bad = 0; for (i = 1; i < NF; i++) { p = p tolower($i) "/"; if (p in files) bad = 1; dirs[p] = 1 }
-               k = tolower($0); if (k "/" in dirs) bad = 1; files[k "/"] = 1; if (!bad) print }' |
-    head -n "$files") >tree.list
+               k = tolower($0); if (k "/" in dirs) bad = 1; files[k "/"] = 1; if (!bad) print }') >tree.all
+  # (head alone would cut the pipe short, a failure under pipefail)
+  head -n "$files" tree.all >tree.list
+  [ "$(wc -l <tree.list)" -eq "$files" ] || { echo "bench-pak: only $(wc -l <tree.list) usable files under /usr" >&2; exit 2; }
   tar -C / -cf - -T tree.list | tar -C tree -xf -
   echo "$files" >tree.done
 fi
@@ -58,14 +60,16 @@ fi
 if [ ! -f large.done ] || [ "$(cat large.done)" != "$large" ]; then
   rm -rf large && mkdir large
   # Half text (the tree's files again and again), half random bytes.
+  find tree -type f -name '*.h' -print0 | sort -z | xargs -0 cat >headers.txt
   for i in 1 2; do
-    find tree -type f -name '*.h' -print0 | xargs -0 cat | head -c $((large * 1048576)) >large/text$i.bin
+    : >large/text$i.bin
     while [ "$(stat -c %s large/text$i.bin)" -lt $((large * 1048576)) ]; do
-      head -c $((large * 1048576)) large/text$i.bin >>large/text$i.bin
+      cat headers.txt >>large/text$i.bin
     done
     truncate -s $((large * 1048576)) large/text$i.bin
     head -c $((large * 1048576)) /dev/urandom >large/random$i.bin
   done
+  rm -f headers.txt
   echo "$large" >large.done
 fi
 tree_files=$(find tree -type f | wc -l)
