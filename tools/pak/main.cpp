@@ -486,7 +486,8 @@ int Extract(const Invocation& inv) {
   int status = 0;
   uint64_t filesDone = 0;
   std::set<std::string> written;  // folded names of the files written
-  std::set<std::string> folders;  // folded names of the folders made
+  std::set<std::string> folders;  // folded names of the folders of files written
+  std::set<std::string> made;     // folded names of the folders made or found
   const std::vector<KvArchiveEntry>& records = reader.Records();
   for (std::size_t i = 0; i < records.size(); ++i) {
     paktool::StopIfInterrupted();
@@ -511,13 +512,19 @@ int Extract(const Invocation& inv) {
       continue;
     }
     try {
-      if (!parent.empty() && !folders.count(paktool::FoldedName(parent))) {
-        const std::string folder = dir + parent;
-        CreateDirectoryChain(folder.c_str());
-        const uint32_t a = plat::FileAttributes(folder.c_str());
+      // Each folder is made (or found) once per run, one level at a time.
+      std::string folder;
+      for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
+        folder += (k ? "\\" : "") + parts[k];
+        std::string key = paktool::FoldedName(folder);
+        if (made.count(key)) continue;
+        const std::string path = dir + folder;
+        plat::MakeDirectory(path.c_str());
+        const uint32_t a = plat::FileAttributes(path.c_str());
         if (a == plat::kInvalidAttributes || !(a & plat::kAttrDirectory)) {
           throw ToolError("cannot make the folder of " + shown + ": " + Reason(errno));
         }
+        made.insert(std::move(key));
       }
       const uint64_t bytes = ExtractEntry(entries, records[i], dir + name, shown);
       ++filesDone;
