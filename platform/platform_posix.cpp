@@ -156,8 +156,10 @@ void Stamp(const struct stat& st, Listing& l) {
 }
 
 // The name in folder ("" for the current one, else ending in "/") that
-// equals part without regard to case; false when there is none.
-bool FindNoCase(const std::string& folder, const std::string& part, std::string& found) {
+// equals part without regard to case; false when there is none. known, when
+// given, is what stat said of the folder just now.
+bool FindNoCase(const std::string& folder, const std::string& part, std::string& found,
+                const struct stat* known = nullptr) {
   const char* path = folder.empty() ? "." : folder.c_str();
   if (!gKeepListings.load()) {
     DIR* dir = ::opendir(path);
@@ -175,7 +177,9 @@ bool FindNoCase(const std::string& folder, const std::string& part, std::string&
   }
   std::lock_guard<std::mutex> lock(gListingLock);
   struct stat st;
-  if (::stat(path, &st) != 0) {
+  if (known != nullptr) {
+    st = *known;
+  } else if (::stat(path, &st) != 0) {
     Listings().erase(folder);
     return false;
   }
@@ -237,7 +241,8 @@ void ResolveCase(std::string& posix) {
     const std::string parent = posix.substr(0, last);
     if (::lstat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
       std::string found;
-      if (FindNoCase(parent + "/", posix.substr(last + 1), found)) posix = parent + "/" + found;
+      // A folder, not a link to one: what lstat said is what stat would say.
+      if (FindNoCase(parent + "/", posix.substr(last + 1), found, &st)) posix = parent + "/" + found;
       return;
     }
   }
