@@ -202,8 +202,10 @@ bool FindNoCase(const std::string& folder, const std::string& part, std::string&
 }
 
 // Keeps a kept listing in step with a change this layer made: posix (a
-// resolved path) was added to or removed from its folder.
-void NoteChange(const std::string& posix, bool added) {
+// resolved path) was added to or removed from its folder. restamp false:
+// the folder's stamp was taken after the change already (a rename within
+// one folder, noted twice).
+void NoteChange(const std::string& posix, bool added, bool restamp = true) {
   if (!gKeepListings.load()) return;
   const std::string::size_type slash = posix.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : posix.substr(0, slash + 1);
@@ -212,11 +214,13 @@ void NoteChange(const std::string& posix, bool added) {
   const auto it = Listings().find(folder);
   if (it == Listings().end()) return;
   struct stat st;
-  if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) {
-    Listings().erase(it);
-    return;
+  if (restamp) {
+    if (::stat(folder.empty() ? "." : folder.c_str(), &st) != 0) {
+      Listings().erase(it);
+      return;
+    }
+    Stamp(st, it->second);
   }
-  Stamp(st, it->second);
   const std::string lower = LowerAscii(name);
   if (added) {
     it->second.byLower.emplace(lower, name);
@@ -511,14 +515,20 @@ std::string FullPathName(const char* path) {
 std::FILE* OpenStream(const char* path, const char* mode) {
   std::string posix;
   if (!ToPosix(path, posix)) return nullptr;
+  // A folder is not a file to open (writing to one fails by itself).
   struct stat st;
-  if (::stat(posix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (mode[0] == 'r' && ::stat(posix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     tLastError = kErrorAccessDenied;
     return nullptr;
   }
   std::FILE* f = std::fopen(posix.c_str(), mode);
-  if (f == nullptr) SetErrno();
-  else if (mode[0] != 'r') NoteChange(posix, true);
+  if (f == nullptr && errno == EISDIR) {
+    tLastError = kErrorAccessDenied;
+  } else if (f == nullptr) {
+    SetErrno();
+  } else if (mode[0] != 'r') {
+    NoteChange(posix, true);
+  }
   return f;
 }
 
@@ -561,7 +571,10 @@ bool MoveReplacing(const char* from, const char* to) {
     return false;
   }
   NoteChange(a, false);
-  NoteChange(b, true);
+  const std::string::size_type slashA = a.rfind('/'), slashB = b.rfind('/');
+  const bool sameFolder = slashA == slashB && a.compare(0, slashA == std::string::npos ? 0 : slashA, b, 0,
+                                                        slashB == std::string::npos ? 0 : slashB) == 0;
+  NoteChange(b, true, !sameFolder);
   return true;
 }
 
