@@ -287,7 +287,7 @@ for command in create list test extract cat; do
   cmp -s out.txt help.txt || fail "$command --help differs from help $command"
 done
 run 0 help create
-for option in --version --compress --key-block --directory-key --force; do
+for option in --version --compress --level --key-block --directory-key --force; do
   grep -q -- "^  $option .*[a-z]" out.txt || fail "help create: $option not described"
 done
 run 0 --help
