@@ -14,6 +14,7 @@
 
 #include "archive/encryption.h"
 #include "archive/pak_format.h"
+#include "archive/pak_writer.h"
 
 namespace pak {
 
@@ -310,21 +311,11 @@ bool NeedsSpool(const std::vector<StreamEntry>& entries, uint32_t version) {
 }
 
 std::string DefaultKeyBlockOf(const std::vector<EntrySummary>& entries) {
-  static const char kDigits[] = "0123456789abcdef";
-  for (uint64_t seed = 1;; ++seed) {
-    const uint64_t a = SummaryHash(entries, seed);
-    const uint64_t b = SummaryHash(entries, ~seed);
-    std::string text;
-    for (int i = 15; i >= 0; --i) text += kDigits[(a >> (4 * i)) & 0xF];
-    for (int i = 15; i >= 0; --i) text += kDigits[(b >> (4 * i)) & 0xF];
-    if (KvXorEncryption::MakeKeyN(text.data(), static_cast<uint32_t>(text.size())) != 0) return text;
-  }
+  return KeyBlockFromHash([&entries](uint64_t seed) { return SummaryHash(entries, seed); });
 }
 
 uint32_t DefaultDirectoryKeyOf(const std::vector<EntrySummary>& entries) {
-  const uint64_t h = SummaryHash(entries, 0x6b6579ull);
-  const uint32_t key = static_cast<uint32_t>(h ^ (h >> 32));
-  return key != 0 ? key : 1;
+  return DirectoryKeyFromHash([&entries](uint64_t seed) { return SummaryHash(entries, seed); });
 }
 
 uint64_t WriteArchiveStreaming(const std::vector<StreamEntry>& entries, const StreamOptions& options,

@@ -222,11 +222,11 @@ uint64_t ContentHash(const std::vector<InputEntry>& entries, uint64_t seed) {
 
 // 32 hexadecimal digits: a text without zero bytes, so the whole of it
 // counts for the key, and never one whose name key is 0.
-std::string DefaultKeyBlock(const std::vector<InputEntry>& entries) {
+std::string KeyBlockFromHash(const std::function<uint64_t(uint64_t seed)>& hash) {
   static const char kDigits[] = "0123456789abcdef";
   for (uint64_t seed = 1;; ++seed) {
-    const uint64_t a = ContentHash(entries, seed);
-    const uint64_t b = ContentHash(entries, ~seed);
+    const uint64_t a = hash(seed);
+    const uint64_t b = hash(~seed);
     std::string text;
     for (int i = 15; i >= 0; --i) text += kDigits[(a >> (4 * i)) & 0xF];
     for (int i = 15; i >= 0; --i) text += kDigits[(b >> (4 * i)) & 0xF];
@@ -236,10 +236,18 @@ std::string DefaultKeyBlock(const std::vector<InputEntry>& entries) {
   }
 }
 
-uint32_t DefaultDirectoryKey(const std::vector<InputEntry>& entries) {
-  const uint64_t h = ContentHash(entries, 0x6b6579ull);
+uint32_t DirectoryKeyFromHash(const std::function<uint64_t(uint64_t seed)>& hash) {
+  const uint64_t h = hash(0x6b6579ull);
   const uint32_t key = static_cast<uint32_t>(h ^ (h >> 32));
   return key != 0 ? key : 1;
+}
+
+std::string DefaultKeyBlock(const std::vector<InputEntry>& entries) {
+  return KeyBlockFromHash([&entries](uint64_t seed) { return ContentHash(entries, seed); });
+}
+
+uint32_t DefaultDirectoryKey(const std::vector<InputEntry>& entries) {
+  return DirectoryKeyFromHash([&entries](uint64_t seed) { return ContentHash(entries, seed); });
 }
 
 }  // namespace pak

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,5 +64,11 @@ std::string DirectoryBytes(const std::vector<InputEntry>& entries, const WriteOp
 // (the key block's name key too) and the same for the same inputs.
 std::string DefaultKeyBlock(const std::vector<InputEntry>& entries);
 uint32_t DefaultDirectoryKey(const std::vector<InputEntry>& entries);
+// The rule both writers derive them by, from a hash of their inputs under a
+// seed: the key block is 32 hexadecimal digits of hash(seed) and
+// hash(~seed) for the first seed from 1 whose name key is not 0; the
+// directory key folds hash(0x6b6579) to 32 bits, never 0.
+std::string KeyBlockFromHash(const std::function<uint64_t(uint64_t seed)>& hash);
+uint32_t DirectoryKeyFromHash(const std::function<uint64_t(uint64_t seed)>& hash);
 
 }  // namespace pak
