@@ -4,35 +4,11 @@
 # every item status; every warning; the exit statuses; the JSON members.
 #
 # usage: pak_check_test.sh [--runner CMD | --emulator CMD] [--ascii] PAK FIXTURE
-#   --runner CMD  runs every program as CMD PROGRAM ARGS (e.g. a Wine wrapper)
-#   --emulator CMD  runs every program as CMD PROGRAM ARGS, a Linux program
-#                 under an emulator (e.g. qemu-i386 for the 32-bit build)
-#   --ascii       only ASCII on the command line (the ANSI command line of a
-#                 Windows program); Japanese texts still come from files
+# (the options are cli_common.sh's)
 # Exit code 0 when every check passed.
 set -u
 
-runner=()
-ascii=0
-wine=0
-while [ $# -gt 2 ]; do
-  case "$1" in
-    --runner) runner=("$2"); wine=1; shift 2 ;;
-    --emulator) runner=("$2"); shift 2 ;;
-    --ascii) ascii=1; shift ;;
-    *) echo "unknown option $1" >&2; exit 2 ;;
-  esac
-done
-[ $# -eq 2 ] || { echo "usage: $0 [--runner CMD | --emulator CMD] [--ascii] PAK FIXTURE" >&2; exit 2; }
-PAK=$(realpath "$1")
-FIXTURE=$(realpath "$2")
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/pak_check.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 2
-
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/cli_common.sh" pak_check "$@"
 
 # The tool under Wine prints code page 932 and CR LF; natively UTF-8.
 to_utf8() { if [ "$wine" = 1 ]; then iconv -f CP932 -t UTF-8 | tr -d '\r'; else cat; fi; }
